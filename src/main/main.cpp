@@ -1,0 +1,87 @@
+// Corvane's entry point: start-up, the frame loop and shutdown.
+#include "camera/camera.h"
+#include "render/render.h"
+#include "shader/shader.h"
+#include "sponge/sponge.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <glm/vec3.hpp>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+// Reports a start-up step that failed, with GLFW's own words where it has them, and exits.
+[[noreturn]] void failStartUp(const char* what, const char* why) {
+    if (why == nullptr) {
+        glfwGetError(&why);
+    }
+    std::cout << what << ": " << (why != nullptr ? why : "no reason given") << std::endl;
+    glfwTerminate();
+    std::exit(1);
+}
+
+const char* glString(GLenum name) {
+    return reinterpret_cast<const char*>(glGetString(name));
+}
+
+} // namespace
+
+int main() {
+    // The sponge is generated before the window exists.
+    corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
+    std::cout << instances.size() << std::endl;
+
+    if (glfwInit() == GLFW_FALSE) {
+        failStartUp("Corvane could not initialise GLFW", nullptr);
+    }
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    GLFWwindow* window = glfwCreateWindow(800, 600, "Corvane", nullptr, nullptr);
+    if (window == nullptr) {
+        failStartUp("Corvane could not open its window with an OpenGL 4.3 core context", nullptr);
+    }
+    glfwMakeContextCurrent(window);
+    glfwSwapInterval(1);
+    const GLenum glewStatus = glewInit();
+    if (glewStatus != GLEW_OK) {
+        failStartUp("Corvane could not load the OpenGL functions",
+                    reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
+    }
+    glEnable(GL_DEPTH_TEST);
+    std::cout << "OpenGL version: " << glString(GL_VERSION) << std::endl;
+    std::cout << "GLSL version: " << glString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
+
+    const CubeMesh mesh = createCubeMesh();
+    [[maybe_unused]] const GLuint instanceBuffer = createInstanceBuffer(instances);
+    const GLuint program = createProgram("vertex.fs", "fragment.fs");
+    const CachedUniforms cached = lookUpCachedUniforms(program);
+    FlyCamera camera;
+    double lastTime = glfwGetTime();
+    glViewport(0, 0, 800, 600);
+    const glm::vec3 fogColor = glm::vec3(237.0f, 233.0f, 232.0f) / 255.0f;
+
+    while (glfwWindowShouldClose(window) == GLFW_FALSE) {
+        const double now = glfwGetTime();
+        const auto dt = static_cast<float>(now - lastTime);
+        lastTime = now;
+
+        const CameraFrame frame = updateCameraFrame(camera);
+        applyCameraKeys(camera, window, dt, frame);
+
+        glClearColor(fogColor.r, fogColor.g, fogColor.b, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,
+                  static_cast<GLsizei>(instances.size()));
+
+        glfwSwapBuffers(window);
+        glfwPollEvents();
+    }
+
+    glfwTerminate();
+    return 0;
+}
