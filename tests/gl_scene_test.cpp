@@ -1,0 +1,145 @@
+// The scene on a real GL context: what start-up leaves on the GPU, and the picture it draws
+// compared with a ray-cast reference of the sponge.
+#include "camera/camera.h"
+#include "render/render.h"
+#include "shader/shader.h"
+#include "sponge/sponge.h"
+
+#include "harness.h"
+#include "reference.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A window and context made as the viewer makes them, on a display of the test's own,
+// with the scene uploaded as at start-up.
+class GlScene : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("DISPLAY", display_.name().c_str(), 1);
+        ASSERT_EQ(glfwInit(), GLFW_TRUE);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+        window_ = glfwCreateWindow(800, 600, "Corvane", nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        glfwMakeContextCurrent(window_);
+        ASSERT_EQ(glewInit(), GLEW_OK);
+        glEnable(GL_DEPTH_TEST);
+        glViewport(0, 0, 800, 600);
+
+        instances.clear();
+        corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
+        mesh_ = createCubeMesh();
+        instanceBuffer_ = createInstanceBuffer(instances);
+    }
+
+    void TearDown() override { glfwTerminate(); }
+
+    // Draws one frame from `pose` as the frame loop does and reads the depth buffer back.
+    std::vector<float> drawAndReadDepth(const Pose& pose, GLuint program) {
+        FlyCamera camera;
+        camera.position = pose.position;
+        camera.yaw = pose.yaw;
+        camera.pitch = pose.pitch;
+        const CameraFrame frame = updateCameraFrame(camera);
+        const glm::vec3 fog = glm::vec3(237.0f, 233.0f, 232.0f) / 255.0f;
+        glClearColor(fog.r, fog.g, fog.b, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawFrame(program, lookUpCachedUniforms(program), frame, camera.position, fog,
+                  mesh_.vertexArray, static_cast<GLsizei>(instances.size()));
+        std::vector<float> depth(800 * 600);
+        glReadPixels(0, 0, 800, 600, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        return depth;
+    }
+
+    VirtualDisplay display_;
+    GLFWwindow* window_ = nullptr;
+    CubeMesh mesh_{};
+    GLuint instanceBuffer_ = 0;
+};
+
+GLint integer(GLenum name) {
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
+TEST_F(GlScene, StartUpLeavesTheSceneWhereTheShadersLookForIt) {
+    // The instance buffer holds the list byte for byte and sits at storage binding 0.
+    GLint64 size = 0;
+    glBindBuffer(GL_COPY_READ_BUFFER, instanceBuffer_);
+    glGetBufferParameteri64v(GL_COPY_READ_BUFFER, GL_BUFFER_SIZE, &size);
+    ASSERT_EQ(size, static_cast<GLint64>(16 * instances.size()));
+    std::vector<Instance> onGpu(instances.size());
+    glGetBufferSubData(GL_COPY_READ_BUFFER, 0, size, onGpu.data());
+    EXPECT_EQ(std::memcmp(onGpu.data(), instances.data(), static_cast<size_t>(size)), 0);
+    GLint bound = 0;
+    glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, 0, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), instanceBuffer_);
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_SHADER_STORAGE_BUFFER_BINDING)), instanceBuffer_);
+
+    // The mesh buffer holds the table and stays bound as the array buffer.
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_ARRAY_BUFFER_BINDING)), mesh_.vertexBuffer);
+    std::vector<CubeVertex> vertices(36);
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, sizeof cubeVertices, vertices.data());
+    EXPECT_EQ(std::memcmp(vertices.data(), cubeVertices.data(), sizeof cubeVertices), 0);
+    EXPECT_EQ(integer(GL_VERTEX_ARRAY_BINDING), 0) << "the vertex array is left bound";
+
+    // The vertex array records attributes 0 and 1 only, both from the mesh buffer.
+    glBindVertexArray(mesh_.vertexArray);
+    const GLint maxAttributes = integer(GL_MAX_VERTEX_ATTRIBS);
+    for (GLuint a = 0; a < static_cast<GLuint>(maxAttributes); ++a) {
+        GLint enabled = 0;
+        glGetVertexAttribiv(a, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
+        EXPECT_EQ(enabled != 0, a < 2) << "attribute " << a;
+    }
+    for (GLuint a = 0; a < 2; ++a) {
+        GLint value = 0;
+        const std::pair<GLenum, GLint> expected[] = {
+            {GL_VERTEX_ATTRIB_ARRAY_SIZE, 3},         {GL_VERTEX_ATTRIB_ARRAY_TYPE, GL_FLOAT},
+            {GL_VERTEX_ATTRIB_ARRAY_NORMALIZED, 0},   {GL_VERTEX_ATTRIB_ARRAY_STRIDE, 24},
+            {GL_VERTEX_ATTRIB_ARRAY_DIVISOR, 0},
+            {GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, static_cast<GLint>(mesh_.vertexBuffer)}};
+        for (const auto& [name, want] : expected) {
+            glGetVertexAttribiv(a, name, &value);
+            EXPECT_EQ(value, want) << "attribute " << a << " query " << name;
+        }
+        void* offset = nullptr;
+        glGetVertexAttribPointerv(a, GL_VERTEX_ATTRIB_ARRAY_POINTER, &offset);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(offset), 12U * a);
+    }
+}
+
+TEST_F(GlScene, DrawsWhatTheRayCastReferenceSees) {
+    const GLuint program = createProgram(std::string(CORVANE_SHADER_DIR) + "/vertex.fs",
+                                         std::string(CORVANE_SHADER_DIR) + "/fragment.fs");
+    const Pose poses[] = {
+        {{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f},          // the start pose, inside the cavity
+        {{120.0f, 90.0f, 260.0f}, -0.42f, -0.30f}, // outside, looking at a corner
+        {{10.0f, -20.0f, 30.0f}, 0.9f, 0.35f},     // inside, turned and pitched
+        {{0.0f, 0.0f, -120.0f}, 2.6f, -0.8f},      // in the tunnel, looking back and down
+    };
+    for (const Pose& pose : poses) {
+        const Agreement agreement = compareDepth(castSponge(pose), drawAndReadDepth(pose, program));
+        std::printf("pose (%g, %g, %g) yaw %g pitch %g: %.3f%% of %ld pixels agree\n",
+                    pose.position.x, pose.position.y, pose.position.z, pose.yaw, pose.pitch,
+                    100.0 * agreement.fraction(), agreement.compared);
+        EXPECT_GT(agreement.compared, 800 * 600 / 2);
+        EXPECT_GE(agreement.fraction(), 0.995);
+    }
+    // The draw is one instanced call over the whole list: with no records nothing is drawn.
+    const Pose start{{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f};
+    instances.clear();
+    const std::vector<float> empty = drawAndReadDepth(start, program);
+    EXPECT_EQ(std::count(empty.begin(), empty.end(), 1.0f), 800 * 600);
+}
+
+} // namespace

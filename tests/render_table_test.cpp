@@ -1,0 +1,44 @@
+// The cube mesh table, checked by its geometry rather than against a copy of itself.
+#include "render/render.h"
+
+#include <gtest/gtest.h>
+#include <glm/geometric.hpp>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+glm::vec3 position(const CubeVertex& v) { return {v.x, v.y, v.z}; }
+glm::vec3 normal(const CubeVertex& v) { return {v.nx, v.ny, v.nz}; }
+
+TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
+    ASSERT_EQ(cubeVertices.size(), 36U);
+    ASSERT_EQ(sizeof cubeVertices, 864U);
+    const glm::vec3 faceNormals[6] = {{0, 0, 1},  {0, 0, -1}, {-1, 0, 0},
+                                      {1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
+    for (int face = 0; face < 6; ++face) {
+        const CubeVertex* v = &cubeVertices[face * 6];
+        std::set<std::tuple<float, float, float>> corners;
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(normal(v[i]), faceNormals[face]) << "face " << face << " vertex " << i;
+            for (const float c : {v[i].x, v[i].y, v[i].z}) {
+                EXPECT_EQ(std::abs(c), 0.5f);
+            }
+            EXPECT_EQ(glm::dot(position(v[i]), faceNormals[face]), 0.5f) << "off its face";
+            corners.emplace(v[i].x, v[i].y, v[i].z);
+        }
+        EXPECT_EQ(corners.size(), 4U) << "face " << face << " does not use its four corners";
+        // A B C C D A: the triangles share the diagonal A–C and each covers half the face.
+        EXPECT_EQ(position(v[2]), position(v[3]));
+        EXPECT_EQ(position(v[0]), position(v[5]));
+        for (const int t : {0, 3}) {
+            const glm::vec3 area =
+                glm::cross(position(v[t + 1]) - position(v[t]), position(v[t + 2]) - position(v[t]));
+            EXPECT_FLOAT_EQ(glm::length(area), 1.0f) << "triangle " << t / 3 << " of face " << face;
+        }
+        EXPECT_EQ(glm::length(position(v[2]) - position(v[0])), std::sqrt(2.0f)) << "not a diagonal";
+    }
+}
+
+} // namespace

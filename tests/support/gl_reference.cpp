@@ -1,0 +1,86 @@
+// Test aid: the driver's own answers, obtained apart from the viewer in a context made with
+// the same hints. "gl_reference versions" prints GL_VERSION and GL_SHADING_LANGUAGE_VERSION,
+// one a line; "gl_reference build VERTEX FRAGMENT" compiles and links the two files as the
+// viewer would and prints "ok", or the failing step ("vertex", "fragment" or "link") on a
+// line of its own followed by the driver's whole, uncut info log.
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string readFile(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Shaders take one zero-terminated string, so the text ends at the first NUL byte.
+GLuint compile(const std::string& text, GLenum stage, const char* step) {
+    const GLuint shader = glCreateShader(stage);
+    const char* source = text.c_str();
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint status = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status == 0) {
+        GLint length = 0;
+        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+        std::vector<char> log(static_cast<size_t>(length) + 1);
+        glGetShaderInfoLog(shader, length + 1, nullptr, log.data());
+        std::printf("%s\n%s", step, log.data());
+        std::exit(0);
+    }
+    return shader;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode != "versions" && !(mode == "build" && argc == 4)) {
+        std::fprintf(stderr, "usage: gl_reference versions | build VERTEX FRAGMENT\n");
+        return 2;
+    }
+    glfwInit();
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    GLFWwindow* window = glfwCreateWindow(800, 600, "gl_reference", nullptr, nullptr);
+    if (window == nullptr) {
+        std::fprintf(stderr, "gl_reference: no OpenGL 4.3 core context\n");
+        return 1;
+    }
+    glfwMakeContextCurrent(window);
+    glewInit();
+
+    if (mode == "versions") {
+        std::printf("%s\n%s\n", reinterpret_cast<const char*>(glGetString(GL_VERSION)),
+                    reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION)));
+        return 0;
+    }
+    const GLuint vertex = compile(readFile(argv[2]), GL_VERTEX_SHADER, "vertex");
+    const GLuint fragment = compile(readFile(argv[3]), GL_FRAGMENT_SHADER, "fragment");
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    GLint status = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
+    if (status == 0) {
+        GLint length = 0;
+        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+        std::vector<char> log(static_cast<size_t>(length) + 1);
+        glGetProgramInfoLog(program, length + 1, nullptr, log.data());
+        std::printf("link\n%s", log.data());
+        return 0;
+    }
+    std::printf("ok\n");
+    return 0;
+}

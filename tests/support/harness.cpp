@@ -1,0 +1,296 @@
+// End-to-end test harness: Xvfb per test, the viewer as a child process, Xlib and XTest.
+#include "harness.h"
+
+#include "close_request.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+
+std::string readWhole(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
+}
+
+} // namespace
+
+double monotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+VirtualDisplay::VirtualDisplay(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb picks a free display number itself and writes it to the pipe once it is ready.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        throw std::runtime_error("Xvfb did not start");
+    }
+    name_ = ":" + number;
+    x_ = XOpenDisplay(name_.c_str());
+    if (x_ == nullptr) {
+        throw std::runtime_error("cannot connect to Xvfb at " + name_);
+    }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+    if (x_ != nullptr) {
+        XCloseDisplay(x_);
+    }
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string makeTempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/corvane-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    return pattern;
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+ProcessRun::ProcessRun(const std::vector<std::string>& argv, const std::string& workDir,
+                       const std::map<std::string, std::string>& env)
+    : outputPath_(makeTempDir() + "/stdout") {
+    startTime_ = monotonicSeconds();
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        for (const auto& [name, value] : env) {
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+        }
+        const int out = open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, STDOUT_FILENO);
+        std::vector<char*> args;
+        for (const auto& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));
+        }
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+}
+
+ProcessRun::~ProcessRun() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    unlink(outputPath_.c_str());
+}
+
+bool ProcessRun::running() {
+    if (status_ || pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> ProcessRun::waitForExit(double seconds) {
+    const double deadline = monotonicSeconds() + seconds;
+    while (running()) {
+        if (monotonicSeconds() > deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            return std::nullopt;
+        }
+        nap();
+    }
+    return status_;
+}
+
+std::string ProcessRun::output() const { return readWhole(outputPath_); }
+
+ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
+                     std::map<std::string, std::string> env)
+    : ViewerRun(workDir, display, std::move(env), makeTempDir() + "/frames") {}
+
+ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
+                     std::map<std::string, std::string> env, const std::string& frameLog)
+    : ProcessRun({CORVANE_BINARY}, workDir,
+                 [&] {
+                     env.emplace("DISPLAY", display);
+                     env.emplace("LD_PRELOAD", CORVANE_FRAME_PROBE);
+                     env.emplace("CORVANE_FRAME_LOG", frameLog);
+                     return env;
+                 }()),
+      frameLog_(frameLog) {}
+
+std::vector<double> ViewerRun::frameTimes() const {
+    std::vector<double> times;
+    std::istringstream log(readWhole(frameLog_));
+    long frame = 0;
+    double time = 0;
+    while (log >> frame >> time) {
+        times.push_back(time);
+    }
+    return times;
+}
+
+int ViewerRun::framesDrawn() const { return static_cast<int>(frameTimes().size()); }
+
+bool ViewerRun::waitForFrames(int count, int since, double seconds) {
+    const double deadline = monotonicSeconds() + seconds;
+    while (framesDrawn() < since + count) {
+        if (!running() || monotonicSeconds() > deadline) {
+            return false;
+        }
+        nap();
+    }
+    return true;
+}
+
+std::string workDirWithShaders() {
+    const std::string dir = makeTempDir();
+    for (const char* name : {"vertex.fs", "fragment.fs"}) {
+        writeFile(dir + "/" + name, readWhole(std::string(CORVANE_SHADER_DIR) + "/" + name));
+    }
+    return dir;
+}
+
+std::vector<Window> topLevelWindows(Display* x, const std::string& title) {
+    std::vector<Window> found;
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count) == 0) {
+        return found;
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        char* name = nullptr;
+        XWindowAttributes attributes{};
+        if (XFetchName(x, children[i], &name) != 0 && name != nullptr) {
+            if (title == name && XGetWindowAttributes(x, children[i], &attributes) != 0 &&
+                attributes.map_state == IsViewable) {
+                found.push_back(children[i]);
+            }
+            XFree(name);
+        }
+    }
+    XFree(children);
+    return found;
+}
+
+Window waitForWindow(Display* x, const std::string& title, double seconds) {
+    const double deadline = monotonicSeconds() + seconds;
+    while (monotonicSeconds() < deadline) {
+        const auto windows = topLevelWindows(x, title);
+        if (!windows.empty()) {
+            return windows.front();
+        }
+        nap();
+    }
+    return 0;
+}
+
+RgbImage grabWindow(Display* x, Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(x, window, &attributes);
+    XImage* image = XGetImage(x, window, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    RgbImage picture;
+    if (image == nullptr) {
+        return picture;
+    }
+    picture.width = attributes.width;
+    picture.height = attributes.height;
+    picture.rgb.reserve(static_cast<size_t>(picture.width * picture.height * 3));
+    for (int row = 0; row < picture.height; ++row) {
+        for (int column = 0; column < picture.width; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row);
+            picture.rgb.push_back(static_cast<std::uint8_t>((pixel >> 16) & 0xff));
+            picture.rgb.push_back(static_cast<std::uint8_t>((pixel >> 8) & 0xff));
+            picture.rgb.push_back(static_cast<std::uint8_t>(pixel & 0xff));
+        }
+    }
+    XDestroyImage(image);
+    return picture;
+}
+
+void focusWindow(Display* x, Window window) {
+    XSetInputFocus(x, window, RevertToParent, CurrentTime);
+    XSync(x, False);
+}
+
+void sendKey(Display* x, const char* keyName, bool down) {
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XStringToKeysym(keyName)), down ? True : False, 0);
+    XSync(x, False);
+}
+
+void closeWindow(Display* x, Window window) { sendCloseRequest(x, window); }
+
+void resizeWindow(Display* x, Window window, int width, int height) {
+    XResizeWindow(x, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(x, False);
+}
+
+bool ShownViewer::show(int frames) {
+    window = waitForWindow(display.x(), "Corvane");
+    return window != 0 && run.waitForFrames(frames);
+}
+
+RgbImage ShownViewer::settledScreenshot() {
+    run.waitForFrames(2, run.framesDrawn());
+    return grabWindow(display.x(), window);
+}

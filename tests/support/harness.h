@@ -1,0 +1,112 @@
+// End-to-end test harness: a private virtual display, the real viewer run in it, and its window.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Xlib's own types, declared here so that its macros stay out of the tests.
+typedef struct _XDisplay Display;
+typedef unsigned long Window;
+
+// Seconds on the clock the frame probe writes (CLOCK_MONOTONIC).
+double monotonicSeconds();
+
+// An Xvfb server of this test's own, and a connection to it.
+class VirtualDisplay {
+  public:
+    explicit VirtualDisplay(int width = 1280, int height = 1024);
+    ~VirtualDisplay();
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    const std::string& name() const { return name_; } // such as ":17"
+    Display* x() const { return x_; }
+
+  private:
+    int pid_ = -1;
+    std::string name_;
+    Display* x_ = nullptr;
+};
+
+// An 8-bit RGB picture, row 0 at the top.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+
+    const std::uint8_t* at(int column, int row) const { return &rgb[(row * width + column) * 3]; }
+};
+
+// One run of a program in a working directory, its standard output going to a file there.
+class ProcessRun {
+  public:
+    // `env` entries override the test's environment; an empty value removes the variable.
+    ProcessRun(const std::vector<std::string>& argv, const std::string& workDir,
+               const std::map<std::string, std::string>& env);
+    ~ProcessRun(); // kills the process if it is still running
+    ProcessRun(const ProcessRun&) = delete;
+    ProcessRun& operator=(const ProcessRun&) = delete;
+
+    // The exit status, or nullopt (after killing it) when it has not ended within `seconds`;
+    // a process ended by a signal reports 128 + the signal's number.
+    std::optional<int> waitForExit(double seconds);
+    bool running();
+    std::string output() const; // everything written to standard output so far
+    double startTime() const { return startTime_; }
+
+  private:
+    int pid_ = -1;
+    std::optional<int> status_;
+    std::string outputPath_;
+    double startTime_ = 0;
+};
+
+// A fresh empty directory under the test's temporary directory.
+std::string makeTempDir();
+void writeFile(const std::string& path, const std::string& content);
+
+// The viewer run in `workDir` on `display` (unset when empty), with the frame probe preloaded.
+class ViewerRun : public ProcessRun {
+  public:
+    ViewerRun(const std::string& workDir, const std::string& display,
+              std::map<std::string, std::string> env = {});
+
+    int framesDrawn() const;
+    // Times (monotonic seconds) at which each frame so far was presented.
+    std::vector<double> frameTimes() const;
+    // Waits until `count` more frames than `since` are presented; false on timeout or exit.
+    bool waitForFrames(int count, int since = 0, double seconds = 120);
+
+  private:
+    ViewerRun(const std::string& workDir, const std::string& display,
+              std::map<std::string, std::string> env, const std::string& frameLog);
+    std::string frameLog_;
+};
+
+// A working directory holding the project's own shader files.
+std::string workDirWithShaders();
+
+// The mapped top-level window titled `title`, or 0 when none appears within `seconds`.
+Window waitForWindow(Display* x, const std::string& title, double seconds = 60);
+RgbImage grabWindow(Display* x, Window window);
+void focusWindow(Display* x, Window window);
+void sendKey(Display* x, const char* keyName, bool down);
+void closeWindow(Display* x, Window window);
+void resizeWindow(Display* x, Window window, int width, int height);
+std::vector<Window> topLevelWindows(Display* x, const std::string& title);
+
+// The viewer with the project's shaders on a display of its own, its window shown and its
+// first frames drawn.
+struct ShownViewer {
+    VirtualDisplay display;
+    std::string workDir = workDirWithShaders();
+    ViewerRun run{workDir, display.name()};
+    Window window = 0;
+
+    // Waits for the window and `frames` frames; false when either does not come.
+    bool show(int frames = 2);
+    RgbImage settledScreenshot(); // after two more frames, so that no key is still acting
+};

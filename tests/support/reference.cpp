@@ -1,0 +1,196 @@
+// The reference ray caster: a grid walk through the 81³ leaf cells of the sponge.
+#include "reference.h"
+
+#include <glm/geometric.hpp>
+#include <glm/vec3.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double half = 150.0;
+constexpr int cells = 81;
+constexpr double cell = 2.0 * half / cells;
+constexpr double nearPlane = 0.1;
+constexpr double farPlane = 500.0;
+const std::uint8_t fogRgb[3] = {237, 233, 232};
+
+// Distance along the unit ray to the first solid cell, or noHit.
+double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
+    double enter = 0.0;
+    double leave = std::numeric_limits<double>::infinity();
+    for (int a = 0; a < 3; ++a) {
+        if (std::abs(dir[a]) < 1e-12) {
+            if (std::abs(origin[a]) > half) {
+                return noHit;
+            }
+            continue;
+        }
+        double t0 = (-half - origin[a]) / dir[a];
+        double t1 = (half - origin[a]) / dir[a];
+        if (t0 > t1) {
+            std::swap(t0, t1);
+        }
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+    }
+    if (enter > leave) {
+        return noHit;
+    }
+    const glm::dvec3 start = origin + dir * enter;
+    int index[3];
+    int step[3];
+    double next[3];
+    double delta[3];
+    for (int a = 0; a < 3; ++a) {
+        index[a] = std::clamp(static_cast<int>(std::floor((start[a] + half) / cell)), 0, cells - 1);
+        step[a] = dir[a] > 0 ? 1 : -1;
+        const double boundary = -half + (index[a] + (dir[a] > 0 ? 1 : 0)) * cell;
+        next[a] = std::abs(dir[a]) < 1e-12 ? std::numeric_limits<double>::infinity()
+                                           : (boundary - origin[a]) / dir[a];
+        delta[a] = std::abs(dir[a]) < 1e-12 ? std::numeric_limits<double>::infinity()
+                                            : cell / std::abs(dir[a]);
+    }
+    double t = enter;
+    while (true) {
+        if (spongeCellSolid(index[0], index[1], index[2])) {
+            return t;
+        }
+        const int a = next[0] < next[1] ? (next[0] < next[2] ? 0 : 2) : (next[1] < next[2] ? 1 : 2);
+        t = next[a];
+        index[a] += step[a];
+        if (index[a] < 0 || index[a] >= cells) {
+            return noHit;
+        }
+        next[a] += delta[a];
+    }
+}
+
+bool isFog(const std::uint8_t* rgb) {
+    return std::abs(rgb[0] - fogRgb[0]) <= 1 && std::abs(rgb[1] - fogRgb[1]) <= 1 &&
+           std::abs(rgb[2] - fogRgb[2]) <= 1;
+}
+
+// Visits the interior pixels whose eight neighbours all `agree` with them.
+template <typename Agree, typename Visit>
+void forSettledPixels(const DepthImage& image, Agree agree, Visit visit) {
+    for (int row = 1; row + 1 < image.height; ++row) {
+        for (int column = 1; column + 1 < image.width; ++column) {
+            const int i = image.index(column, row);
+            bool settled = true;
+            for (int dr = -1; dr <= 1 && settled; ++dr) {
+                for (int dc = -1; dc <= 1 && settled; ++dc) {
+                    settled = agree(i, image.index(column + dc, row + dr));
+                }
+            }
+            if (settled) {
+                visit(column, row, i);
+            }
+        }
+    }
+}
+
+} // namespace
+
+bool spongeCellSolid(int x, int y, int z) {
+    for (int level = 0; level < 4; ++level) {
+        if ((x % 3 == 1) + (y % 3 == 1) + (z % 3 == 1) >= 2) {
+            return false;
+        }
+        x /= 3;
+        y /= 3;
+        z /= 3;
+    }
+    return true;
+}
+
+DepthImage castSponge(const Pose& pose, int width, int height) {
+    const double yaw = pose.yaw;
+    const double pitch = pose.pitch;
+    const glm::dvec3 front(std::sin(yaw) * std::cos(pitch), std::sin(pitch),
+                           -std::cos(pitch) * std::cos(yaw));
+    const glm::dvec3 right = glm::normalize(glm::cross(front, glm::dvec3(0, 1, 0)));
+    const glm::dvec3 up = glm::cross(right, front);
+    const double tanHalf = std::tan(35.0 * M_PI / 180.0);
+    const double aspect = 800.0 / 600.0;
+
+    DepthImage image;
+    image.width = width;
+    image.height = height;
+    image.depth.resize(static_cast<size_t>(width * height));
+    image.distance.resize(image.depth.size());
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            const double x = (image.viewColumn(column) + 0.5) / 400.0 - 1.0;
+            const double y = (image.viewRow(row) + 0.5) / 300.0 - 1.0;
+            const glm::dvec3 dir =
+                glm::normalize(front + x * tanHalf * aspect * right + y * tanHalf * up);
+            const double t = castRay(glm::dvec3(pose.position), dir);
+            const double depth = t * glm::dot(dir, front);
+            const bool seen = t != noHit && depth >= nearPlane && depth <= farPlane;
+            image.depth[image.index(column, row)] = seen ? static_cast<float>(depth) : noHit;
+            image.distance[image.index(column, row)] = seen ? static_cast<float>(t) : noHit;
+        }
+    }
+    return image;
+}
+
+Agreement compareDepth(const DepthImage& reference, const std::vector<float>& depthBuffer) {
+    const auto& depth = reference.depth;
+    const auto sameSurface = [&](int a, int b) {
+        if (depth[a] == noHit || depth[b] == noHit) {
+            return depth[a] == depth[b];
+        }
+        return std::abs(depth[a] - depth[b]) <= 0.05f * depth[a] + 0.1f;
+    };
+    Agreement agreement;
+    forSettledPixels(reference, sameSurface, [&](int column, int row, int i) {
+        const float window =
+            depthBuffer[reference.viewRow(row) * 800 + reference.viewColumn(column)];
+        const double ndc = 2.0 * window - 1.0;
+        const double eye = window >= 1.0f ? noHit
+                                          : 2.0 * farPlane * nearPlane /
+                                                (farPlane + nearPlane - ndc * (farPlane - nearPlane));
+        ++agreement.compared;
+        if (depth[i] == noHit ? eye == noHit
+                              : std::abs(eye - depth[i]) <= 0.01 * depth[i] + 0.05) {
+            ++agreement.agreed;
+        }
+    });
+    return agreement;
+}
+
+Agreement compareCoverage(const DepthImage& reference, const RgbImage& screenshot) {
+    // 1: a cube well inside the fog, 0: nothing or only fog, -1: too close to call.
+    std::vector<int> expected(reference.distance.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const float d = reference.distance[i];
+        expected[i] = d < 150.0f ? 1 : (d > 215.0f ? 0 : -1);
+    }
+    Agreement agreement;
+    forSettledPixels(
+        reference, [&](int a, int b) { return expected[a] == expected[b] && expected[a] >= 0; },
+        [&](int column, int row, int i) {
+            const std::uint8_t* pixel = screenshot.at(
+                reference.viewColumn(column), screenshot.height - 1 - reference.viewRow(row));
+            ++agreement.compared;
+            if ((expected[i] == 1) != isFog(pixel)) {
+                ++agreement.agreed;
+            }
+        });
+    return agreement;
+}
+
+BestPose bestMatchingPose(const std::vector<Pose>& candidates, const RgbImage& screenshot,
+                          int width, int height) {
+    BestPose best{candidates.front(), -1.0};
+    for (const Pose& pose : candidates) {
+        const double fraction =
+            compareCoverage(castSponge(pose, width, height), screenshot).fraction();
+        if (fraction > best.fraction) {
+            best = {pose, fraction};
+        }
+    }
+    return best;
+}

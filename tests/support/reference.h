@@ -1,0 +1,65 @@
+// An exact reference picture of the sponge, ray cast on the CPU from the sponge's definition.
+#pragma once
+
+#include "harness.h"
+
+#include <glm/vec3.hpp>
+
+#include <limits>
+#include <vector>
+
+// Where the camera is and where it looks, as the viewer's camera state holds them.
+struct Pose {
+    glm::vec3 position;
+    float yaw;
+    float pitch;
+};
+
+// Eye-space depth (distance along the view axis) per pixel, or +infinity where the ray
+// leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels back.
+// Each pixel (column, row) stands for view pixel (viewColumn(column), viewRow(row)) of the
+// 800 × 600 view.
+struct DepthImage {
+    int width = 0;
+    int height = 0;
+    std::vector<float> depth;    // along the view axis
+    std::vector<float> distance; // from the eye, along the ray
+
+    int index(int column, int row) const { return row * width + column; }
+    int viewColumn(int column) const { return column * 800 / width + 400 / width; }
+    int viewRow(int row) const { return row * 600 / height + 300 / height; }
+};
+
+constexpr float noHit = std::numeric_limits<float>::infinity();
+
+// True when the leaf cell (0..80 on each axis) of the level-4 sponge is solid: no level
+// of its base-3 digits has two or more digits equal to 1.
+bool spongeCellSolid(int x, int y, int z);
+
+// The reference picture of the 300-unit sponge seen from `pose` through the viewer's lens
+// (70° vertical field of view, aspect 4:3), `width` × `height` pixels over the 800 × 600 view.
+DepthImage castSponge(const Pose& pose, int width = 800, int height = 600);
+
+// Pixels that agree, out of those compared; silhouette and depth-edge pixels are not compared.
+struct Agreement {
+    long compared = 0;
+    long agreed = 0;
+    double fraction() const { return compared == 0 ? 0.0 : double(agreed) / double(compared); }
+};
+
+// Compares a read-back window-space depth buffer (bottom row first, 800 × 600) with the
+// reference.
+Agreement compareDepth(const DepthImage& reference, const std::vector<float>& depthBuffer);
+
+// Compares a screenshot's lower-left 800 × 600 (at the reference's resolution, sampled at
+// pixel centres) with the reference: a cube well inside the fog must differ from the fog
+// colour, and a ray that misses or goes past the fog end must show exactly the fog colour.
+Agreement compareCoverage(const DepthImage& reference, const RgbImage& screenshot);
+
+// The pose among `candidates` whose reference best matches the screenshot.
+struct BestPose {
+    Pose pose;
+    double fraction;
+};
+BestPose bestMatchingPose(const std::vector<Pose>& candidates, const RgbImage& screenshot,
+                          int width, int height);
