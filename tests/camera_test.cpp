@@ -1,9 +1,9 @@
 // The fly camera without a window: clamp, direction vectors, steering and projection.
 #include "camera/camera.h"
 
-#include <gtest/gtest.h>
 #include <glm/geometric.hpp>
 #include <glm/trigonometric.hpp>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
@@ -102,10 +102,10 @@ TEST(Camera, EachKeyMovesOrTurnsOneWay) {
         float pitch;
     };
     const Case cases[] = {
-        {&CameraKeys::forward, {0, 0, -40}, 0, 0},  {&CameraKeys::back, {0, 0, 40}, 0, 0},
-        {&CameraKeys::left, {-40, 0, 0}, 0, 0},     {&CameraKeys::right, {40, 0, 0}, 0, 0},
+        {&CameraKeys::forward, {0, 0, -40}, 0, 0},   {&CameraKeys::back, {0, 0, 40}, 0, 0},
+        {&CameraKeys::left, {-40, 0, 0}, 0, 0},      {&CameraKeys::right, {40, 0, 0}, 0, 0},
         {&CameraKeys::turnLeft, {0, 0, 0}, -1.5, 0}, {&CameraKeys::turnRight, {0, 0, 0}, 1.5, 0},
-        {&CameraKeys::turnUp, {0, 0, 0}, 0, 1.5},   {&CameraKeys::turnDown, {0, 0, 0}, 0, -1.5},
+        {&CameraKeys::turnUp, {0, 0, 0}, 0, 1.5},    {&CameraKeys::turnDown, {0, 0, 0}, 0, -1.5},
     };
     for (const Case& c : cases) {
         FlyCamera camera;

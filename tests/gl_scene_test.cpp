@@ -44,7 +44,8 @@ class GlScene : public ::testing::Test {
     void TearDown() override { glfwTerminate(); }
 
     // Draws one frame from `pose` as the frame loop does and reads the depth buffer back.
-    std::vector<float> drawAndReadDepth(const Pose& pose, GLuint program) {
+    std::vector<float> drawAndReadDepth(const Pose& pose, GLuint program,
+                                        RgbImage* colour = nullptr) {
         FlyCamera camera;
         camera.position = pose.position;
         camera.yaw = pose.yaw;
@@ -57,6 +58,17 @@ class GlScene : public ::testing::Test {
                   mesh_.vertexArray, static_cast<GLsizei>(instances.size()));
         std::vector<float> depth(800 * 600);
         glReadPixels(0, 0, 800, 600, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        if (colour != nullptr) {
+            colour->width = 800;
+            colour->height = 600;
+            colour->rgb.resize(800 * 600 * 3);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            // Top row first, as a screenshot has it.
+            for (int row = 0; row < 600; ++row) {
+                glReadPixels(0, 599 - row, 800, 1, GL_RGB, GL_UNSIGNED_BYTE,
+                             &colour->rgb[row * 800 * 3]);
+            }
+        }
         return depth;
     }
 
@@ -104,8 +116,10 @@ TEST_F(GlScene, StartUpLeavesTheSceneWhereTheShadersLookForIt) {
     for (GLuint a = 0; a < 2; ++a) {
         GLint value = 0;
         const std::pair<GLenum, GLint> expected[] = {
-            {GL_VERTEX_ATTRIB_ARRAY_SIZE, 3},         {GL_VERTEX_ATTRIB_ARRAY_TYPE, GL_FLOAT},
-            {GL_VERTEX_ATTRIB_ARRAY_NORMALIZED, 0},   {GL_VERTEX_ATTRIB_ARRAY_STRIDE, 24},
+            {GL_VERTEX_ATTRIB_ARRAY_SIZE, 3},
+            {GL_VERTEX_ATTRIB_ARRAY_TYPE, GL_FLOAT},
+            {GL_VERTEX_ATTRIB_ARRAY_NORMALIZED, 0},
+            {GL_VERTEX_ATTRIB_ARRAY_STRIDE, 24},
             {GL_VERTEX_ATTRIB_ARRAY_DIVISOR, 0},
             {GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, static_cast<GLint>(mesh_.vertexBuffer)}};
         for (const auto& [name, want] : expected) {
@@ -128,12 +142,18 @@ TEST_F(GlScene, DrawsWhatTheRayCastReferenceSees) {
         {{0.0f, 0.0f, -120.0f}, 2.6f, -0.8f},      // in the tunnel, looking back and down
     };
     for (const Pose& pose : poses) {
-        const Agreement agreement = compareDepth(castSponge(pose), drawAndReadDepth(pose, program));
-        std::printf("pose (%g, %g, %g) yaw %g pitch %g: %.3f%% of %ld pixels agree\n",
+        RgbImage colour;
+        const DepthImage reference = castSponge(pose);
+        const Agreement depth = compareDepth(reference, drawAndReadDepth(pose, program, &colour));
+        const Agreement coverage = compareCoverage(reference, colour);
+        std::printf("pose (%g, %g, %g) yaw %g pitch %g: depth %.3f%% of %ld pixels, "
+                    "coverage %.3f%% of %ld pixels agree\n",
                     pose.position.x, pose.position.y, pose.position.z, pose.yaw, pose.pitch,
-                    100.0 * agreement.fraction(), agreement.compared);
-        EXPECT_GT(agreement.compared, 800 * 600 / 2);
-        EXPECT_GE(agreement.fraction(), 0.995);
+                    100.0 * depth.fraction(), depth.compared, 100.0 * coverage.fraction(),
+                    coverage.compared);
+        EXPECT_GT(depth.compared, 800 * 600 / 2);
+        EXPECT_GE(depth.fraction(), 0.995);
+        EXPECT_GE(coverage.fraction(), 0.995);
     }
     // The draw is one instanced call over the whole list: with no records nothing is drawn.
     const Pose start{{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f};

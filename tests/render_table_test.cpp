@@ -1,21 +1,25 @@
 // The cube mesh table, checked by its geometry rather than against a copy of itself.
 #include "render/render.h"
 
-#include <gtest/gtest.h>
 #include <glm/geometric.hpp>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 
 namespace {
 
-glm::vec3 position(const CubeVertex& v) { return {v.x, v.y, v.z}; }
-glm::vec3 normal(const CubeVertex& v) { return {v.nx, v.ny, v.nz}; }
+glm::vec3 position(const CubeVertex& v) {
+    return {v.x, v.y, v.z};
+}
+glm::vec3 normal(const CubeVertex& v) {
+    return {v.nx, v.ny, v.nz};
+}
 
 TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
     ASSERT_EQ(cubeVertices.size(), 36U);
     ASSERT_EQ(sizeof cubeVertices, 864U);
-    const glm::vec3 faceNormals[6] = {{0, 0, 1},  {0, 0, -1}, {-1, 0, 0},
+    const glm::vec3 faceNormals[6] = {{0, 0, 1}, {0, 0, -1}, {-1, 0, 0},
                                       {1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
     for (int face = 0; face < 6; ++face) {
         const CubeVertex* v = &cubeVertices[face * 6];
@@ -33,11 +37,12 @@ TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
         EXPECT_EQ(position(v[2]), position(v[3]));
         EXPECT_EQ(position(v[0]), position(v[5]));
         for (const int t : {0, 3}) {
-            const glm::vec3 area =
-                glm::cross(position(v[t + 1]) - position(v[t]), position(v[t + 2]) - position(v[t]));
+            const glm::vec3 area = glm::cross(position(v[t + 1]) - position(v[t]),
+                                              position(v[t + 2]) - position(v[t]));
             EXPECT_FLOAT_EQ(glm::length(area), 1.0f) << "triangle " << t / 3 << " of face " << face;
         }
-        EXPECT_EQ(glm::length(position(v[2]) - position(v[0])), std::sqrt(2.0f)) << "not a diagonal";
+        EXPECT_EQ(glm::length(position(v[2]) - position(v[0])), std::sqrt(2.0f))
+            << "not a diagonal";
     }
 }
 

@@ -1,0 +1,146 @@
+// The real viewer with crafted shader files: it builds its program or stops with the
+// driver's own message and status 1, and never reads the fragment file after a vertex failure.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <variant>
+
+namespace {
+
+const std::string goodVertex = R"(#version 430 core
+layout(location = 0) in vec3 corner;
+layout(std430, binding = 0) readonly buffer Cubes { vec4 cubes[]; };
+uniform mat4 projection;
+void main() { gl_Position = projection * vec4(cubes[gl_InstanceID].xyz + corner, 1.0); }
+)";
+
+const std::string goodFragment = R"(#version 430 core
+uniform vec3 baseColor;
+out vec4 color;
+void main() { color = vec4(baseColor, 1.0); }
+)";
+
+// Sixty errors, one a line: a driver log far longer than the viewer's 511 characters.
+std::string manyErrors() {
+    std::string text = "#version 430 core\nvoid main() {\n";
+    for (int i = 0; i < 60; ++i) {
+        text += "    float value" + std::to_string(i) + " = undeclared" + std::to_string(i) + ";\n";
+    }
+    return text + "    gl_Position = vec4(0.0);\n}\n";
+}
+
+// What the viewer should print after its report: the header and the driver's log, cut to
+// 511 characters, then a newline; the log comes from the reference helper, not the viewer.
+std::string expectedFailure(const std::string& dir, const std::string& display) {
+    ProcessRun reference({CORVANE_GL_REFERENCE, "build", dir + "/vertex.fs", dir + "/fragment.fs"},
+                         dir, {{"DISPLAY", display}});
+    EXPECT_EQ(reference.waitForExit(60), 0);
+    const std::string answer = reference.output();
+    const std::string step = answer.substr(0, answer.find('\n'));
+    const std::string log = answer.substr(answer.find('\n') + 1);
+    const char* header =
+        step == "link" ? "Program linking error:\n" : "Shader compilation error:\n";
+    return step == "ok" ? "" : header + log.substr(0, 511) + "\n";
+}
+
+enum class File { Missing, Fifo };
+
+struct Case {
+    const char* name;
+    std::variant<std::string, File> vertex;
+    std::variant<std::string, File> fragment;
+    bool runs;          // the viewer opens and draws; otherwise it fails with the driver's log
+    const char* header; // the failure header expected, checked against the reference's step
+    bool cut = false;   // the driver's log is longer than the viewer prints
+    std::map<std::string, std::string> env;
+};
+
+void place(const std::string& path, const std::variant<std::string, File>& content) {
+    if (const auto* text = std::get_if<std::string>(&content)) {
+        writeFile(path, *text);
+    } else if (std::get<File>(content) == File::Fifo) {
+        ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    }
+}
+
+std::string shippedShader(const char* name) {
+    std::ifstream file(std::string(CORVANE_SHADER_DIR) + "/" + name);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
+}
+
+TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
+    const Case cases[] = {
+        {"both files missing: the empty vertex text is rejected first", File::Missing,
+         File::Missing, false, "Shader compilation error:"},
+        {"vertex syntax error", "#version 430 core\nvoid main() { gl_Position = vec4(1.0) }\n",
+         goodFragment, false, "Shader compilation error:"},
+        {"fragment uses an undeclared name", goodVertex,
+         "#version 430 core\nout vec4 color;\nvoid main() { color = shade; }\n", false,
+         "Shader compilation error:"},
+        {"fragment input no vertex output feeds", goodVertex,
+         "#version 430 core\nin vec3 unfed;\nout vec4 color;\nvoid main() { color = "
+         "vec4(unfed, 1.0); }\n",
+         false, "Program linking error:"},
+        {"a log longer than the viewer's buffer is cut", manyErrors(), goodFragment, false,
+         "Shader compilation error:", true},
+        // The fragment file is a named pipe: opening it would block until the run times out.
+        {"a vertex failure ends the run before the fragment file is opened",
+         "#version 430 core\nvoid main() { broken }\n", File::Fifo, false,
+         "Shader compilation error:"},
+        {"the shipped shaders under a strict 4.3 core context",
+         shippedShader("vertex.fs"),
+         shippedShader("fragment.fs"),
+         true,
+         "",
+         false,
+         {{"MESA_GL_VERSION_OVERRIDE", "4.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "430"}}},
+    };
+    const std::regex report("160000\nOpenGL version: [^\n]+\nGLSL version: [^\n]+\n");
+
+    VirtualDisplay display;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = makeTempDir();
+        place(dir + "/vertex.fs", c.vertex);
+        place(dir + "/fragment.fs", c.fragment);
+
+        ViewerRun run(dir, display.name(), c.env);
+        if (c.runs) {
+            ASSERT_NE(waitForWindow(display.x(), "Corvane"), 0UL);
+            ASSERT_TRUE(run.waitForFrames(2));
+            closeWindow(display.x(), waitForWindow(display.x(), "Corvane"));
+            EXPECT_EQ(run.waitForExit(60), 0);
+            continue;
+        }
+        EXPECT_EQ(run.waitForExit(60), 1);
+        EXPECT_EQ(run.framesDrawn(), 0);
+        const std::string output = run.output();
+        std::smatch head;
+        ASSERT_TRUE(std::regex_search(output, head, report, std::regex_constants::match_continuous))
+            << output;
+        const std::string message = head.suffix();
+        std::printf("%s:\n%s", c.name, message.c_str());
+        EXPECT_EQ(message.rfind(c.header, 0), 0U) << message;
+        if (std::get_if<File>(&c.fragment) == nullptr || std::get<File>(c.fragment) != File::Fifo) {
+            EXPECT_EQ(message, expectedFailure(dir, display.name()));
+        }
+        if (c.cut) {
+            EXPECT_EQ(message.size(), std::strlen(c.header) + 1 + 511 + 1) << "cut to 511";
+        } else {
+            // The driver ends each log line with a newline, which leaves an empty line last.
+            EXPECT_EQ(message.substr(message.size() - 2), "\n\n");
+        }
+    }
+}
+
+} // namespace

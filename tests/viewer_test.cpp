@@ -82,9 +82,8 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
                 const std::uint8_t* pixel = after.at(column, row);
                 if (column < 800 && fromBottom < 600) {
                     const std::uint8_t* was = before.at(column, 599 - fromBottom);
-                    same += std::equal(pixel, pixel + 3, was, [](int a, int b) {
-                        return std::abs(a - b) <= 2;
-                    });
+                    same += std::equal(pixel, pixel + 3, was,
+                                       [](int a, int b) { return std::abs(a - b) <= 2; });
                 } else {
                     ++outside;
                     fog += pixel[0] == 237 && pixel[1] == 233 && pixel[2] == 232;
@@ -118,7 +117,8 @@ TEST(Viewer, FailsClearlyWithoutADisplayOrA43Context) {
         ViewerRun run(workDirWithShaders(), c.display ? display.name() : "", c.env);
         EXPECT_EQ(run.waitForExit(exitTimeout), 1) << c.name;
         const std::string output = run.output();
-        EXPECT_TRUE(std::regex_match(output, std::regex(std::string("160000\n") + c.message + "\n")))
+        EXPECT_TRUE(
+            std::regex_match(output, std::regex(std::string("160000\n") + c.message + "\n")))
             << c.name << ": " << output;
         EXPECT_EQ(run.framesDrawn(), 0) << c.name;
     }

@@ -1,4 +1,5 @@
-// The window system's close request (WM_DELETE_WINDOW), as a window manager's close button sends it.
+// The window system's close request (WM_DELETE_WINDOW), as a window manager's close button sends
+// it.
 #pragma once
 
 #include <X11/Xlib.h>

@@ -34,8 +34,8 @@ CameraFrame updateCameraFrame(FlyCamera& camera) {
                                            static_cast<float>(std::sin(pitch)),
                                            static_cast<float>(-std::cos(pitch) * std::cos(yaw))));
     // Already of unit length: the normalised cross product of front and world up.
-    frame.right = glm::vec3(static_cast<float>(std::cos(yaw)), 0.0f,
-                            static_cast<float>(std::sin(yaw)));
+    frame.right =
+        glm::vec3(static_cast<float>(std::cos(yaw)), 0.0f, static_cast<float>(std::sin(yaw)));
     frame.model = glm::mat4(1.0f);
     frame.view = glm::lookAt(camera.position, camera.position + frame.front, worldUp);
     frame.projection = glm::perspective(fieldOfView, aspectRatio, nearPlane, farPlane);
@@ -74,8 +74,8 @@ void steerCamera(FlyCamera& camera, const CameraKeys& keys, float dt, const Came
 
 void applyCameraKeys(FlyCamera& camera, GLFWwindow* window, float dt, const CameraFrame& frame) {
     const auto held = [window](int key) { return glfwGetKey(window, key) == GLFW_PRESS; };
-    const CameraKeys keys{held(GLFW_KEY_W),    held(GLFW_KEY_S),     held(GLFW_KEY_A),
-                          held(GLFW_KEY_D),    held(GLFW_KEY_LEFT), held(GLFW_KEY_RIGHT),
-                          held(GLFW_KEY_UP),   held(GLFW_KEY_DOWN)};
+    const CameraKeys keys{held(GLFW_KEY_W),  held(GLFW_KEY_S),    held(GLFW_KEY_A),
+                          held(GLFW_KEY_D),  held(GLFW_KEY_LEFT), held(GLFW_KEY_RIGHT),
+                          held(GLFW_KEY_UP), held(GLFW_KEY_DOWN)};
     steerCamera(camera, keys, dt, frame);
 }

@@ -9,8 +9,8 @@ struct GLFWwindow;
 // The camera state; it starts inside the sponge's central cavity, looking along −z.
 struct FlyCamera {
     glm::vec3 position{0.0f, 0.0f, 3.0f};
-    float yaw = 0.0f;   // radians, grows to the right
-    float pitch = 0.0f; // radians, grows upward
+    float yaw = 0.0f;        // radians, grows to the right
+    float pitch = 0.0f;      // radians, grows upward
     float moveSpeed = 40.0f; // world units per second
     float turnSpeed = 1.5f;  // radians per second
 };

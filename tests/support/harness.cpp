@@ -22,7 +22,9 @@
 
 namespace {
 
-void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+void nap() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
 
 std::string readWhole(const std::string& path) {
     std::ifstream file(path);
@@ -159,7 +161,9 @@ std::optional<int> ProcessRun::waitForExit(double seconds) {
     return status_;
 }
 
-std::string ProcessRun::output() const { return readWhole(outputPath_); }
+std::string ProcessRun::output() const {
+    return readWhole(outputPath_);
+}
 
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
                      std::map<std::string, std::string> env)
@@ -187,7 +191,9 @@ std::vector<double> ViewerRun::frameTimes() const {
     return times;
 }
 
-int ViewerRun::framesDrawn() const { return static_cast<int>(frameTimes().size()); }
+int ViewerRun::framesDrawn() const {
+    return static_cast<int>(frameTimes().size());
+}
 
 bool ViewerRun::waitForFrames(int count, int since, double seconds) {
     const double deadline = monotonicSeconds() + seconds;
@@ -278,7 +284,9 @@ void sendKey(Display* x, const char* keyName, bool down) {
     XSync(x, False);
 }
 
-void closeWindow(Display* x, Window window) { sendCloseRequest(x, window); }
+void closeWindow(Display* x, Window window) {
+    sendCloseRequest(x, window);
+}
 
 void resizeWindow(Display* x, Window window, int width, int height) {
     XResizeWindow(x, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
