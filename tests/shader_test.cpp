@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <regex>
@@ -53,13 +52,15 @@ std::string expectedFailure(const std::string& dir, const std::string& display) 
 
 enum class File { Missing, Fifo };
 
+// How a run ends: the viewer draws, or it fails with one of the two headers; a log longer
+// than the viewer's buffer is cut to 511 characters.
+enum class Outcome { Runs, CompileError, CompileErrorCut, LinkError };
+
 struct Case {
     const char* name;
     std::variant<std::string, File> vertex;
     std::variant<std::string, File> fragment;
-    bool runs;          // the viewer opens and draws; otherwise it fails with the driver's log
-    const char* header; // the failure header expected, checked against the reference's step
-    bool cut = false;   // the driver's log is longer than the viewer prints
+    Outcome outcome;
     std::map<std::string, std::string> env;
 };
 
@@ -80,29 +81,42 @@ std::string shippedShader(const char* name) {
 
 TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
     const Case cases[] = {
-        {"both files missing: the empty vertex text is rejected first", File::Missing,
-         File::Missing, false, "Shader compilation error:"},
-        {"vertex syntax error", "#version 430 core\nvoid main() { gl_Position = vec4(1.0) }\n",
-         goodFragment, false, "Shader compilation error:"},
-        {"fragment uses an undeclared name", goodVertex,
-         "#version 430 core\nout vec4 color;\nvoid main() { color = shade; }\n", false,
-         "Shader compilation error:"},
-        {"fragment input no vertex output feeds", goodVertex,
+        {"both files missing: the empty vertex text is rejected first",
+         File::Missing,
+         File::Missing,
+         Outcome::CompileError,
+         {}},
+        {"vertex syntax error",
+         "#version 430 core\nvoid main() { gl_Position = vec4(1.0) }\n",
+         goodFragment,
+         Outcome::CompileError,
+         {}},
+        {"fragment uses an undeclared name",
+         goodVertex,
+         "#version 430 core\nout vec4 color;\nvoid main() { color = shade; }\n",
+         Outcome::CompileError,
+         {}},
+        {"fragment input no vertex output feeds",
+         goodVertex,
          "#version 430 core\nin vec3 unfed;\nout vec4 color;\nvoid main() { color = "
          "vec4(unfed, 1.0); }\n",
-         false, "Program linking error:"},
-        {"a log longer than the viewer's buffer is cut", manyErrors(), goodFragment, false,
-         "Shader compilation error:", true},
+         Outcome::LinkError,
+         {}},
+        {"a log longer than the viewer's buffer is cut",
+         manyErrors(),
+         goodFragment,
+         Outcome::CompileErrorCut,
+         {}},
         // The fragment file is a named pipe: opening it would block until the run times out.
         {"a vertex failure ends the run before the fragment file is opened",
-         "#version 430 core\nvoid main() { broken }\n", File::Fifo, false,
-         "Shader compilation error:"},
+         "#version 430 core\nvoid main() { broken }\n",
+         File::Fifo,
+         Outcome::CompileError,
+         {}},
         {"the shipped shaders under a strict 4.3 core context",
          shippedShader("vertex.fs"),
          shippedShader("fragment.fs"),
-         true,
-         "",
-         false,
+         Outcome::Runs,
          {{"MESA_GL_VERSION_OVERRIDE", "4.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "430"}}},
     };
     const std::regex report("160000\nOpenGL version: [^\n]+\nGLSL version: [^\n]+\n");
@@ -115,7 +129,7 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
         place(dir + "/fragment.fs", c.fragment);
 
         ViewerRun run(dir, display.name(), c.env);
-        if (c.runs) {
+        if (c.outcome == Outcome::Runs) {
             ASSERT_NE(waitForWindow(display.x(), "Corvane"), 0UL);
             ASSERT_TRUE(run.waitForFrames(2));
             closeWindow(display.x(), waitForWindow(display.x(), "Corvane"));
@@ -130,12 +144,14 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
             << output;
         const std::string message = head.suffix();
         std::printf("%s:\n%s", c.name, message.c_str());
-        EXPECT_EQ(message.rfind(c.header, 0), 0U) << message;
+        const std::string header = c.outcome == Outcome::LinkError ? "Program linking error:\n"
+                                                                   : "Shader compilation error:\n";
+        EXPECT_EQ(message.rfind(header, 0), 0U) << message;
         if (std::get_if<File>(&c.fragment) == nullptr || std::get<File>(c.fragment) != File::Fifo) {
             EXPECT_EQ(message, expectedFailure(dir, display.name()));
         }
-        if (c.cut) {
-            EXPECT_EQ(message.size(), std::strlen(c.header) + 1 + 511 + 1) << "cut to 511";
+        if (c.outcome == Outcome::CompileErrorCut) {
+            EXPECT_EQ(message.size(), header.size() + 511 + 1) << "cut to 511";
         } else {
             // The driver ends each log line with a newline, which leaves an empty line last.
             EXPECT_EQ(message.substr(message.size() - 2), "\n\n");
