@@ -117,12 +117,15 @@ ProcessRun::ProcessRun(const std::vector<std::string>& argv, const std::string& 
         }
         const int out = open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
+        const std::string errorPath = outputPath_ + ".stderr";
+        const int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(errors, STDERR_FILENO);
         std::vector<char*> args;
         for (const auto& arg : argv) {
             args.push_back(const_cast<char*>(arg.c_str()));
         }
         args.push_back(nullptr);
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
 }
@@ -166,18 +169,24 @@ std::string ProcessRun::output() const {
 }
 
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
-                     std::map<std::string, std::string> env)
-    : ViewerRun(workDir, display, std::move(env), makeTempDir() + "/frames") {}
+                     std::map<std::string, std::string> env, std::vector<std::string> launcher)
+    : ViewerRun(workDir, display, std::move(env), std::move(launcher), makeTempDir() + "/frames") {}
 
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
-                     std::map<std::string, std::string> env, const std::string& frameLog)
-    : ProcessRun({CORVANE_BINARY}, workDir,
-                 [&] {
-                     env.emplace("DISPLAY", display);
-                     env.emplace("LD_PRELOAD", CORVANE_FRAME_PROBE);
-                     env.emplace("CORVANE_FRAME_LOG", frameLog);
-                     return env;
-                 }()),
+                     std::map<std::string, std::string> env, std::vector<std::string> launcher,
+                     const std::string& frameLog)
+    : ProcessRun(
+          [&] {
+              launcher.emplace_back(CORVANE_BINARY);
+              return launcher;
+          }(),
+          workDir,
+          [&] {
+              env.emplace("DISPLAY", display);
+              env.emplace("LD_PRELOAD", CORVANE_FRAME_PROBE);
+              env.emplace("CORVANE_FRAME_LOG", frameLog);
+              return env;
+          }()),
       frameLog_(frameLog) {}
 
 std::vector<double> ViewerRun::frameTimes() const {

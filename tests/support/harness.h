@@ -40,7 +40,7 @@ struct RgbImage {
     const std::uint8_t* at(int column, int row) const { return &rgb[(row * width + column) * 3]; }
 };
 
-// One run of a program in a working directory, its standard output going to a file there.
+// One run of a program (found on PATH) in a working directory, its standard output kept.
 class ProcessRun {
   public:
     // `env` entries override the test's environment; an empty value removes the variable.
@@ -68,11 +68,12 @@ class ProcessRun {
 std::string makeTempDir();
 void writeFile(const std::string& path, const std::string& content);
 
-// The viewer run in `workDir` on `display` (unset when empty), with the frame probe preloaded.
+// The viewer run in `workDir` on `display` (unset when empty), with the frame probe preloaded,
+// started through `launcher` (such as a tracer) when one is given.
 class ViewerRun : public ProcessRun {
   public:
     ViewerRun(const std::string& workDir, const std::string& display,
-              std::map<std::string, std::string> env = {});
+              std::map<std::string, std::string> env = {}, std::vector<std::string> launcher = {});
 
     int framesDrawn() const;
     // Times (monotonic seconds) at which each frame so far was presented.
@@ -82,7 +83,8 @@ class ViewerRun : public ProcessRun {
 
   private:
     ViewerRun(const std::string& workDir, const std::string& display,
-              std::map<std::string, std::string> env, const std::string& frameLog);
+              std::map<std::string, std::string> env, std::vector<std::string> launcher,
+              const std::string& frameLog);
     std::string frameLog_;
 };
 
