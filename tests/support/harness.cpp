@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -87,11 +88,24 @@ VirtualDisplay::~VirtualDisplay() {
 }
 
 std::string makeTempDir() {
+    // Every directory made here goes when the test process ends.
+    static struct Made {
+        std::vector<std::string> dirs;
+        ~Made() {
+            for (const auto& dir : dirs) {
+                std::error_code ignored;
+                std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, ignored);
+                std::filesystem::remove_all(dir, ignored);
+            }
+        }
+    } made;
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/corvane-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
+    made.dirs.push_back(pattern);
     return pattern;
 }
 
@@ -135,7 +149,6 @@ ProcessRun::~ProcessRun() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    unlink(outputPath_.c_str());
 }
 
 bool ProcessRun::running() {
