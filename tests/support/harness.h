@@ -56,6 +56,7 @@ class ProcessRun {
     bool running();
     std::string output() const; // everything written to standard output so far
     double startTime() const { return startTime_; }
+    int pid() const { return pid_; }
 
   private:
     int pid_ = -1;
