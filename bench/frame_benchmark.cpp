@@ -1,7 +1,7 @@
 // Measures the real viewer in a virtual display with the project's shaders and with the floor
 // shaders (cube placement and a constant colour: the bare cost of the draw), run alternately,
 // and prints one table together with the generation benchmark's median.
-// Usage: frame_benchmark [RUNS-PER-PAIR]
+// Usage: frame_benchmark [RUNS-PER-PAIR [OUR-SHADER-DIR FLOOR-SHADER-DIR]]
 #include "harness.h"
 
 #include <algorithm>
@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int warmUpFrames = 3;
-constexpr int measuredFrames = 15;
+constexpr int measuredFrames = 30;
 
 struct Sample {
     double frame;      // median seconds between presented frames
@@ -80,14 +80,16 @@ double generationMedian() {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
+    const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
     const double generation = generationMedian();
 
     VirtualDisplay display;
     std::vector<Sample> ours;
     std::vector<Sample> floor;
     for (int i = 0; i < runs; ++i) {
-        ours.push_back(measure(display, CORVANE_SHADER_DIR));
-        floor.push_back(measure(display, CORVANE_FLOOR_SHADER_DIR));
+        ours.push_back(measure(display, ourShaders));
+        floor.push_back(measure(display, floorShaders));
     }
     const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
         std::vector<double> values;
