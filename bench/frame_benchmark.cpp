@@ -58,6 +58,7 @@ Sample measure(const VirtualDisplay& display, const std::string& shaderDir) {
 
     const std::vector<double> times = run.frameTimes();
     std::vector<double> intervals;
+    intervals.reserve(measuredFrames);
     for (int i = warmUpFrames + 1; i <= warmUpFrames + measuredFrames; ++i) {
         intervals.push_back(times[i] - times[i - 1]);
     }
@@ -78,6 +79,7 @@ double generationMedian() {
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-exception-escape): a failed measurement may end the tool
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
@@ -87,12 +89,15 @@ int main(int argc, char** argv) {
     VirtualDisplay display;
     std::vector<Sample> ours;
     std::vector<Sample> floor;
+    ours.reserve(static_cast<size_t>(runs));
+    floor.reserve(static_cast<size_t>(runs));
     for (int i = 0; i < runs; ++i) {
         ours.push_back(measure(display, ourShaders));
         floor.push_back(measure(display, floorShaders));
     }
     const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
         std::vector<double> values;
+        values.reserve(samples.size());
         for (const Sample& s : samples) {
             values.push_back(s.*field);
         }

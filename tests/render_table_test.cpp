@@ -22,7 +22,7 @@ TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
     const glm::vec3 faceNormals[6] = {{0, 0, 1}, {0, 0, -1}, {-1, 0, 0},
                                       {1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
     for (int face = 0; face < 6; ++face) {
-        const CubeVertex* v = &cubeVertices[face * 6];
+        const CubeVertex* v = &cubeVertices[static_cast<size_t>(face) * 6];
         std::set<std::tuple<float, float, float>> corners;
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(normal(v[i]), faceNormals[face]) << "face " << face << " vertex " << i;

@@ -6,6 +6,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <random>
+
 #include <fstream>
 #include <optional>
 #include <regex>
@@ -50,7 +53,7 @@ std::string expectedFailure(const std::string& dir, const std::string& display) 
     return step == "ok" ? "" : header + log.substr(0, 511) + "\n";
 }
 
-enum class File { Missing, Fifo };
+enum class File { Missing, Fifo, Directory };
 
 // How a run ends: the viewer draws, or it fails with one of the two headers; a log longer
 // than the viewer's buffer is cut to 511 characters.
@@ -69,7 +72,30 @@ void place(const std::string& path, const std::variant<std::string, File>& conte
         writeFile(path, *text);
     } else if (std::get<File>(content) == File::Fifo) {
         ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    } else if (std::get<File>(content) == File::Directory) {
+        ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     }
+}
+
+// Names, sizes and modification times of everything in `dir`.
+std::string listing(const std::string& dir) {
+    std::ostringstream out;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        out << entry.path().filename().string() << ' '
+            << (entry.is_regular_file() ? entry.file_size() : 0) << ' '
+            << entry.last_write_time().time_since_epoch().count() << '\n';
+    }
+    return out.str();
+}
+
+// Bytes from a fixed seed, so that every run sees the same file.
+std::string randomBytes(size_t count) {
+    std::mt19937 random(20261207);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random() & 0xff);
+    }
+    return bytes;
 }
 
 std::string shippedShader(const char* name) {
@@ -77,6 +103,20 @@ std::string shippedShader(const char* name) {
     std::stringstream ss;
     ss << file.rdbuf();
     return ss.str();
+}
+
+std::string withCrlf(const std::string& text) {
+    return std::regex_replace(text, std::regex("\n"), "\r\n");
+}
+
+// The shipped shader followed by about 30 MB of comment lines.
+std::string thirtyMegabytes(const std::string& shader) {
+    std::string text = shader;
+    const std::string line = "// " + std::string(76, 'x') + "\n";
+    while (text.size() < 30'000'000) {
+        text += line;
+    }
+    return text;
 }
 
 TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
@@ -118,6 +158,45 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
          shippedShader("fragment.fs"),
          Outcome::Runs,
          {{"MESA_GL_VERSION_OVERRIDE", "4.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "430"}}},
+        // Bad files: each either fails with the driver's log or, where the driver accepts the
+        // text, runs; none may crash or hang.
+        {"random bytes are not GLSL",
+         randomBytes(4096),
+         shippedShader("fragment.fs"),
+         Outcome::CompileError,
+         {}},
+        {"a NUL byte ends the source: the valid text before it runs",
+         shippedShader("vertex.fs"),
+         shippedShader("fragment.fs") + std::string(1, '\0') + "this is not GLSL }}}",
+         Outcome::Runs,
+         {}},
+        {"a directory reads as empty text, which does not compile",
+         File::Directory,
+         shippedShader("fragment.fs"),
+         Outcome::CompileError,
+         {}},
+        {"empty files: the empty vertex text is rejected first", "", "", Outcome::CompileError, {}},
+        {"bytes that are not UTF-8 inside the code are a syntax error",
+         shippedShader("vertex.fs"),
+         std::regex_replace(shippedShader("fragment.fs"), std::regex("void main\\(\\) \\{"),
+                            "void main() { \xff\xfe"),
+         Outcome::CompileError,
+         {}},
+        {"a 30 MB file of one shader and comments compiles",
+         thirtyMegabytes(shippedShader("vertex.fs")),
+         shippedShader("fragment.fs"),
+         Outcome::Runs,
+         {}},
+        {"a fragment stage without main does not link",
+         shippedShader("vertex.fs"),
+         "#version 430 core\nout vec4 fragColor;\n",
+         Outcome::LinkError,
+         {}},
+        {"CRLF line endings are GLSL white space",
+         withCrlf(shippedShader("vertex.fs")),
+         withCrlf(shippedShader("fragment.fs")),
+         Outcome::Runs,
+         {}},
     };
     const std::regex report("160000\nOpenGL version: [^\n]+\nGLSL version: [^\n]+\n");
 
@@ -127,6 +206,10 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
         const std::string dir = makeTempDir();
         place(dir + "/vertex.fs", c.vertex);
         place(dir + "/fragment.fs", c.fragment);
+        // The viewer writes nothing: its working directory is read-only and stays as it was
+        // (the listing says so even for root, whom the mode does not stop).
+        ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+        const std::string before = listing(dir);
 
         ViewerRun run(dir, display.name(), c.env);
         if (c.outcome == Outcome::Runs) {
@@ -134,8 +217,10 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
             ASSERT_TRUE(run.waitForFrames(2));
             closeWindow(display.x(), waitForWindow(display.x(), "Corvane"));
             EXPECT_EQ(run.waitForExit(60), 0);
+            EXPECT_EQ(listing(dir), before);
             continue;
         }
+        EXPECT_EQ(listing(dir), before);
         EXPECT_EQ(run.waitForExit(60), 1);
         EXPECT_EQ(run.framesDrawn(), 0);
         const std::string output = run.output();

@@ -61,7 +61,9 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
     ASSERT_TRUE(viewer.show());
     const RgbImage before = viewer.settledScreenshot();
 
-    for (const auto& [width, height] : {std::pair{1000, 750}, std::pair{500, 400}}) {
+    for (const auto& size : {std::pair{1000, 750}, std::pair{500, 400}}) {
+        const int width = size.first;
+        const int height = size.second;
         resizeWindow(viewer.display.x(), viewer.window, width, height);
         const RgbImage after = [&] {
             RgbImage shot;
@@ -246,7 +248,7 @@ TEST(Viewer, MakesExactlyTheGlCallsOfItsDesign) {
     for (size_t i = startUp.size(); i + frame.size() <= calls.size(); i += frame.size()) {
         for (size_t j = 0; j < frame.size(); ++j) {
             const std::string& expected = frame[j];
-            const std::string actual = calls[i + j];
+            const std::string& actual = calls[i + j];
             EXPECT_TRUE(startsWith(std::regex_replace(actual, anyLocation, "location = L"),
                                    std::regex_replace(expected, anyLocation, "location = L")))
                 << "frame " << frames << " call " << j << ": " << actual;

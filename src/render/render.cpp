@@ -67,9 +67,11 @@ CubeMesh createCubeMesh() {
 
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(CubeVertex),
+                          // NOLINTNEXTLINE(performance-no-int-to-ptr): GL takes offsets as pointers
                           reinterpret_cast<const void*>(offsetof(CubeVertex, x)));
     glEnableVertexAttribArray(1);
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(CubeVertex),
+                          // NOLINTNEXTLINE(performance-no-int-to-ptr): GL takes offsets as pointers
                           reinterpret_cast<const void*>(offsetof(CubeVertex, nx)));
 
     // The vertex buffer stays bound to GL_ARRAY_BUFFER.

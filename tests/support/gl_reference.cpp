@@ -8,15 +8,18 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
+// Read as the viewer reads: a directory or a missing file gives empty text.
 std::string readFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::ifstream file(path);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
 }
 
 // Shaders take one zero-terminated string, so the text ends at the first NUL byte.

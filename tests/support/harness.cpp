@@ -8,14 +8,13 @@
 #include <X11/extensions/XTest.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -55,6 +54,7 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
         dup2(quiet, STDOUT_FILENO);
         dup2(quiet, STDERR_FILENO);
         const std::string fd = std::to_string(fds[1]);
+        unsetenv("LD_PRELOAD"); // what the test process preloads is not for the X server
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
@@ -135,6 +135,7 @@ ProcessRun::ProcessRun(const std::vector<std::string>& argv, const std::string& 
         const int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(errors, STDERR_FILENO);
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const auto& arg : argv) {
             args.push_back(const_cast<char*>(arg.c_str()));
         }
@@ -181,25 +182,37 @@ std::string ProcessRun::output() const {
     return readWhole(outputPath_);
 }
 
-ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
-                     std::map<std::string, std::string> env, std::vector<std::string> launcher)
-    : ViewerRun(workDir, display, std::move(env), std::move(launcher), makeTempDir() + "/frames") {}
+namespace {
+
+std::vector<std::string> viewerCommand(std::vector<std::string> launcher) {
+    launcher.emplace_back(CORVANE_BINARY);
+    return launcher;
+}
+
+std::map<std::string, std::string> viewerEnvironment(std::map<std::string, std::string> env,
+                                                     const std::string& display,
+                                                     const std::string& frameLog) {
+    env.emplace("DISPLAY", display);
+    // The probe joins whatever the tests themselves preload (a sanitizer's runtime, say).
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    env.emplace("LD_PRELOAD", preloaded != nullptr
+                                  ? std::string(preloaded) + " " + CORVANE_FRAME_PROBE
+                                  : std::string(CORVANE_FRAME_PROBE));
+    env.emplace("CORVANE_FRAME_LOG", frameLog);
+    return env;
+}
+
+} // namespace
 
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
-                     std::map<std::string, std::string> env, std::vector<std::string> launcher,
-                     const std::string& frameLog)
-    : ProcessRun(
-          [&] {
-              launcher.emplace_back(CORVANE_BINARY);
-              return launcher;
-          }(),
-          workDir,
-          [&] {
-              env.emplace("DISPLAY", display);
-              env.emplace("LD_PRELOAD", CORVANE_FRAME_PROBE);
-              env.emplace("CORVANE_FRAME_LOG", frameLog);
-              return env;
-          }()),
+                     const std::map<std::string, std::string>& env,
+                     const std::vector<std::string>& launcher)
+    : ViewerRun(workDir, display, env, launcher, makeTempDir() + "/frames") {}
+
+ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
+                     const std::map<std::string, std::string>& env,
+                     const std::vector<std::string>& launcher, const std::string& frameLog)
+    : ProcessRun(viewerCommand(launcher), workDir, viewerEnvironment(env, display, frameLog)),
       frameLog_(frameLog) {}
 
 std::vector<double> ViewerRun::frameTimes() const {
@@ -229,7 +242,7 @@ bool ViewerRun::waitForFrames(int count, int since, double seconds) {
 }
 
 std::string workDirWithShaders() {
-    const std::string dir = makeTempDir();
+    std::string dir = makeTempDir();
     for (const char* name : {"vertex.fs", "fragment.fs"}) {
         writeFile(dir + "/" + name, readWhole(std::string(CORVANE_SHADER_DIR) + "/" + name));
     }
@@ -283,7 +296,7 @@ RgbImage grabWindow(Display* x, Window window) {
     }
     picture.width = attributes.width;
     picture.height = attributes.height;
-    picture.rgb.reserve(static_cast<size_t>(picture.width * picture.height * 3));
+    picture.rgb.reserve(static_cast<size_t>(picture.width) * picture.height * 3);
     for (int row = 0; row < picture.height; ++row) {
         for (int column = 0; column < picture.width; ++column) {
             const unsigned long pixel = XGetPixel(image, column, row);

@@ -8,8 +8,8 @@
 #include <vector>
 
 // Xlib's own types, declared here so that its macros stay out of the tests.
-typedef struct _XDisplay Display;
-typedef unsigned long Window;
+using Display = struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name
+using Window = unsigned long;
 
 // Seconds on the clock the frame probe writes (CLOCK_MONOTONIC).
 double monotonicSeconds();
@@ -37,7 +37,9 @@ struct RgbImage {
     int height = 0;
     std::vector<std::uint8_t> rgb;
 
-    const std::uint8_t* at(int column, int row) const { return &rgb[(row * width + column) * 3]; }
+    const std::uint8_t* at(int column, int row) const {
+        return &rgb[(static_cast<size_t>(row) * width + column) * 3];
+    }
 };
 
 // One run of a program (found on PATH) in a working directory, its standard output kept.
@@ -74,7 +76,8 @@ void writeFile(const std::string& path, const std::string& content);
 class ViewerRun : public ProcessRun {
   public:
     ViewerRun(const std::string& workDir, const std::string& display,
-              std::map<std::string, std::string> env = {}, std::vector<std::string> launcher = {});
+              const std::map<std::string, std::string>& env = {},
+              const std::vector<std::string>& launcher = {});
 
     int framesDrawn() const;
     // Times (monotonic seconds) at which each frame so far was presented.
@@ -84,8 +87,8 @@ class ViewerRun : public ProcessRun {
 
   private:
     ViewerRun(const std::string& workDir, const std::string& display,
-              std::map<std::string, std::string> env, std::vector<std::string> launcher,
-              const std::string& frameLog);
+              const std::map<std::string, std::string>& env,
+              const std::vector<std::string>& launcher, const std::string& frameLog);
     std::string frameLog_;
 };
 

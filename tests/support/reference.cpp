@@ -14,16 +14,17 @@ constexpr int cells = 81;
 constexpr double cell = 2.0 * half / cells;
 constexpr double nearPlane = 0.1;
 constexpr double farPlane = 500.0;
+constexpr double infinity = std::numeric_limits<double>::infinity();
 const std::uint8_t fogRgb[3] = {237, 233, 232};
 
-// Distance along the unit ray to the first solid cell, or noHit.
+// Distance along the unit ray to the first solid cell, or infinity.
 double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
     double enter = 0.0;
-    double leave = std::numeric_limits<double>::infinity();
+    double leave = infinity;
     for (int a = 0; a < 3; ++a) {
         if (std::abs(dir[a]) < 1e-12) {
             if (std::abs(origin[a]) > half) {
-                return noHit;
+                return infinity;
             }
             continue;
         }
@@ -36,7 +37,7 @@ double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
         leave = std::min(leave, t1);
     }
     if (enter > leave) {
-        return noHit;
+        return infinity;
     }
     const glm::dvec3 start = origin + dir * enter;
     int index[3];
@@ -47,10 +48,8 @@ double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
         index[a] = std::clamp(static_cast<int>(std::floor((start[a] + half) / cell)), 0, cells - 1);
         step[a] = dir[a] > 0 ? 1 : -1;
         const double boundary = -half + (index[a] + (dir[a] > 0 ? 1 : 0)) * cell;
-        next[a] = std::abs(dir[a]) < 1e-12 ? std::numeric_limits<double>::infinity()
-                                           : (boundary - origin[a]) / dir[a];
-        delta[a] = std::abs(dir[a]) < 1e-12 ? std::numeric_limits<double>::infinity()
-                                            : cell / std::abs(dir[a]);
+        next[a] = std::abs(dir[a]) < 1e-12 ? infinity : (boundary - origin[a]) / dir[a];
+        delta[a] = std::abs(dir[a]) < 1e-12 ? infinity : cell / std::abs(dir[a]);
     }
     double t = enter;
     while (true) {
@@ -61,7 +60,7 @@ double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
         t = next[a];
         index[a] += step[a];
         if (index[a] < 0 || index[a] >= cells) {
-            return noHit;
+            return infinity;
         }
         next[a] += delta[a];
     }
@@ -118,7 +117,7 @@ DepthImage castSponge(const Pose& pose, int width, int height) {
     DepthImage image;
     image.width = width;
     image.height = height;
-    image.depth.resize(static_cast<size_t>(width * height));
+    image.depth.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     image.distance.resize(image.depth.size());
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
@@ -128,7 +127,7 @@ DepthImage castSponge(const Pose& pose, int width, int height) {
                 glm::normalize(front + x * tanHalf * aspect * right + y * tanHalf * up);
             const double t = castRay(glm::dvec3(pose.position), dir);
             const double depth = t * glm::dot(dir, front);
-            const bool seen = t != noHit && depth >= nearPlane && depth <= farPlane;
+            const bool seen = t != infinity && depth >= nearPlane && depth <= farPlane;
             image.depth[image.index(column, row)] = seen ? static_cast<float>(depth) : noHit;
             image.distance[image.index(column, row)] = seen ? static_cast<float>(t) : noHit;
         }
@@ -150,11 +149,12 @@ Agreement compareDepth(const DepthImage& reference, const std::vector<float>& de
             depthBuffer[reference.viewRow(row) * 800 + reference.viewColumn(column)];
         const double ndc = 2.0 * window - 1.0;
         const double eye = window >= 1.0f
-                               ? noHit
+                               ? infinity
                                : 2.0 * farPlane * nearPlane /
                                      (farPlane + nearPlane - ndc * (farPlane - nearPlane));
         ++agreement.compared;
-        if (depth[i] == noHit ? eye == noHit : std::abs(eye - depth[i]) <= 0.01 * depth[i] + 0.05) {
+        if (depth[i] == noHit ? eye == infinity
+                              : std::abs(eye - depth[i]) <= 0.01 * depth[i] + 0.05) {
             ++agreement.agreed;
         }
     });
