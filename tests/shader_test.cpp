@@ -178,7 +178,7 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
         {"empty files: the empty vertex text is rejected first", "", "", Outcome::CompileError, {}},
         {"bytes that are not UTF-8 inside the code are a syntax error",
          shippedShader("vertex.fs"),
-         std::regex_replace(shippedShader("fragment.fs"), std::regex("void main\\(\\) \\{"),
+         std::regex_replace(shippedShader("fragment.fs"), std::regex(R"(void main\(\) \{)"),
                             "void main() { \xff\xfe"),
          Outcome::CompileError,
          {}},
