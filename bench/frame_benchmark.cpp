@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 namespace {
 
@@ -25,13 +23,6 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return ss.str();
 }
 
 double peakResidentMiB(int pid) {

@@ -4,19 +4,14 @@
 #include "harness.h"
 
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 namespace {
 
 double residentMiB(int pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/status");
-    std::stringstream ss;
-    ss << file.rdbuf();
-    const std::string status = ss.str();
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
     std::smatch match;
     return std::regex_search(status, match, std::regex("VmRSS:\\s+(\\d+) kB"))
                ? std::stod(match[1]) / 1024

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <random>
 
-#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -99,10 +98,7 @@ std::string randomBytes(size_t count) {
 }
 
 std::string shippedShader(const char* name) {
-    std::ifstream file(std::string(CORVANE_SHADER_DIR) + "/" + name);
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return ss.str();
+    return readFile(std::string(CORVANE_SHADER_DIR) + "/" + name);
 }
 
 std::string withCrlf(const std::string& text) {

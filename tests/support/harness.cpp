@@ -26,13 +26,6 @@ void nap() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-std::string readWhole(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return ss.str();
-}
-
 } // namespace
 
 double monotonicSeconds() {
@@ -109,6 +102,13 @@ std::string makeTempDir() {
     return pattern;
 }
 
+std::string readFile(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
+}
+
 void writeFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
@@ -179,7 +179,7 @@ std::optional<int> ProcessRun::waitForExit(double seconds) {
 }
 
 std::string ProcessRun::output() const {
-    return readWhole(outputPath_);
+    return readFile(outputPath_);
 }
 
 namespace {
@@ -217,7 +217,7 @@ ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
 
 std::vector<double> ViewerRun::frameTimes() const {
     std::vector<double> times;
-    std::istringstream log(readWhole(frameLog_));
+    std::istringstream log(readFile(frameLog_));
     long frame = 0;
     double time = 0;
     while (log >> frame >> time) {
@@ -244,7 +244,7 @@ bool ViewerRun::waitForFrames(int count, int since, double seconds) {
 std::string workDirWithShaders() {
     std::string dir = makeTempDir();
     for (const char* name : {"vertex.fs", "fragment.fs"}) {
-        writeFile(dir + "/" + name, readWhole(std::string(CORVANE_SHADER_DIR) + "/" + name));
+        writeFile(dir + "/" + name, readFile(std::string(CORVANE_SHADER_DIR) + "/" + name));
     }
     return dir;
 }

@@ -69,6 +69,7 @@ class ProcessRun {
 
 // A fresh empty directory under the test's temporary directory.
 std::string makeTempDir();
+std::string readFile(const std::string& path); // empty when it cannot be read
 void writeFile(const std::string& path, const std::string& content);
 
 // The viewer run in `workDir` on `display` (unset when empty), with the frame probe preloaded,
