@@ -22,6 +22,18 @@ std::string readFile(const char* path) {
     return ss.str();
 }
 
+// Prints the failing step and the object's whole info log, then ends the helper.
+template <typename GetParameter, typename GetLog>
+[[noreturn]] void printWholeLog(const char* step, GLuint object, GetParameter getParameter,
+                                GetLog getLog) {
+    GLint length = 0;
+    getParameter(object, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(length) + 1);
+    getLog(object, length + 1, nullptr, log.data());
+    std::printf("%s\n%s", step, log.data());
+    std::exit(0);
+}
+
 // Shaders take one zero-terminated string, so the text ends at the first NUL byte.
 GLuint compile(const std::string& text, GLenum stage, const char* step) {
     const GLuint shader = glCreateShader(stage);
@@ -31,12 +43,7 @@ GLuint compile(const std::string& text, GLenum stage, const char* step) {
     GLint status = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
     if (status == 0) {
-        GLint length = 0;
-        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-        std::vector<char> log(static_cast<size_t>(length) + 1);
-        glGetShaderInfoLog(shader, length + 1, nullptr, log.data());
-        std::printf("%s\n%s", step, log.data());
-        std::exit(0);
+        printWholeLog(step, shader, glGetShaderiv, glGetShaderInfoLog);
     }
     return shader;
 }
@@ -77,12 +84,7 @@ int main(int argc, char** argv) {
     GLint status = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &status);
     if (status == 0) {
-        GLint length = 0;
-        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-        std::vector<char> log(static_cast<size_t>(length) + 1);
-        glGetProgramInfoLog(program, length + 1, nullptr, log.data());
-        std::printf("link\n%s", log.data());
-        return 0;
+        printWholeLog("link", program, glGetProgramiv, glGetProgramInfoLog);
     }
     std::printf("ok\n");
     return 0;
