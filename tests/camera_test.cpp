@@ -48,13 +48,23 @@ TEST(Camera, StartsInsideTheCavityLookingDownMinusZ) {
     EXPECT_EQ(frame.model, glm::mat4(1.0f));
 }
 
-TEST(Camera, RightIsTheNormalisedCrossOfFrontAndUp) {
-    for (const float yaw : {-7.0f, -1.0f, 0.3f, 1.5707964f, 2.5f, 40.0f}) {
-        for (const float pitch : {-1.5f, -0.4f, 0.0f, 0.9f, 1.55f}) {
+const float yaws[] = {-7.0f, -1.0f, 0.3f, 0.7853982f, 1.5707964f, 2.5f, 40.0f};
+const float pitches[] = {-1.5f, -0.4f, -0.1f, 0.0f, 0.2f, 0.9f, 1.55f};
+
+TEST(Camera, FrontAndRightAreNarrowedFromDoublePrecision) {
+    for (const float yaw : yaws) {
+        for (const float pitch : pitches) {
             FlyCamera camera;
             camera.yaw = yaw;
             camera.pitch = pitch;
             const CameraFrame frame = updateCameraFrame(camera);
+            const double y = yaw;
+            const double p = pitch;
+            EXPECT_EQ(frame.front,
+                      glm::normalize(glm::vec3(float(std::sin(y) * std::cos(p)), float(std::sin(p)),
+                                               float(-std::cos(p) * std::cos(y)))))
+                << yaw << ", " << pitch;
+            EXPECT_EQ(frame.right, glm::vec3(float(std::cos(y)), 0.0f, float(std::sin(y))));
             EXPECT_NEAR(glm::length(frame.front), 1.0f, tolerance);
             expectNear(frame.right,
                        glm::normalize(glm::cross(frame.front, glm::vec3(0.0f, 1.0f, 0.0f))));
@@ -94,26 +104,51 @@ TEST(Camera, OneSecondOfRightTurnsOneAndAHalfRadiansTowardPlusX) {
     EXPECT_EQ(camera.position, glm::vec3(0.0f, 0.0f, 3.0f));
 }
 
-TEST(Camera, EachKeyMovesOrTurnsOneWay) {
+TEST(Camera, EachKeyMovesOrTurnsOneWayByExactlyItsStep) {
     struct Case {
         bool CameraKeys::*key;
-        glm::vec3 move; // per second at yaw 0, pitch 0
-        float yaw;
-        float pitch;
+        glm::vec3 CameraFrame::*along; // moves along this vector of the frame, or turns
+        float sign;
+        float FlyCamera::*angle;
     };
     const Case cases[] = {
-        {&CameraKeys::forward, {0, 0, -40}, 0, 0},   {&CameraKeys::back, {0, 0, 40}, 0, 0},
-        {&CameraKeys::left, {-40, 0, 0}, 0, 0},      {&CameraKeys::right, {40, 0, 0}, 0, 0},
-        {&CameraKeys::turnLeft, {0, 0, 0}, -1.5, 0}, {&CameraKeys::turnRight, {0, 0, 0}, 1.5, 0},
-        {&CameraKeys::turnUp, {0, 0, 0}, 0, 1.5},    {&CameraKeys::turnDown, {0, 0, 0}, 0, -1.5},
+        {&CameraKeys::forward, &CameraFrame::front, 1, nullptr},
+        {&CameraKeys::back, &CameraFrame::front, -1, nullptr},
+        {&CameraKeys::left, &CameraFrame::right, -1, nullptr},
+        {&CameraKeys::right, &CameraFrame::right, 1, nullptr},
+        {&CameraKeys::turnLeft, nullptr, -1, &FlyCamera::yaw},
+        {&CameraKeys::turnRight, nullptr, 1, &FlyCamera::yaw},
+        {&CameraKeys::turnUp, nullptr, 1, &FlyCamera::pitch},
+        {&CameraKeys::turnDown, nullptr, -1, &FlyCamera::pitch},
     };
     for (const Case& c : cases) {
-        FlyCamera camera;
-        steerCamera(camera, only(c.key), 0.5f, updateCameraFrame(camera));
-        expectNear(camera.position, glm::vec3(0, 0, 3) + c.move * 0.5f);
-        EXPECT_FLOAT_EQ(camera.yaw, c.yaw * 0.5f);
-        EXPECT_FLOAT_EQ(camera.pitch, c.pitch * 0.5f);
+        for (const float dt : {0.5f, 0.016f, 0.1234567f, 0.3f, 1.7f}) {
+            for (size_t i = 0; i < std::size(yaws); ++i) {
+                FlyCamera camera;
+                camera.yaw = yaws[i];
+                camera.pitch = pitches[i];
+                FlyCamera expected = camera;
+                const CameraFrame frame = updateCameraFrame(camera);
+                steerCamera(camera, only(c.key), dt, frame);
+                // A step is (vector · speed) · dt in float, a turn speed · dt.
+                if (c.along != nullptr) {
+                    const glm::vec3 step = (frame.*c.along * expected.moveSpeed) * dt;
+                    expected.position =
+                        c.sign > 0 ? expected.position + step : expected.position - step;
+                } else {
+                    expected.*c.angle += c.sign * (expected.turnSpeed * dt);
+                }
+                EXPECT_EQ(camera.position, expected.position) << dt << " s at " << i;
+                EXPECT_EQ(camera.yaw, expected.yaw) << dt << " s at " << i;
+                EXPECT_EQ(camera.pitch, expected.pitch) << dt << " s at " << i;
+            }
+        }
     }
+    // At the start, W flies toward -z and D toward +x.
+    FlyCamera camera;
+    steerCamera(camera, only(&CameraKeys::forward), 0.5f, updateCameraFrame(camera));
+    steerCamera(camera, only(&CameraKeys::right), 0.25f, updateCameraFrame(camera));
+    expectNear(camera.position, {10.0f, 0.0f, -17.0f});
 }
 
 TEST(Camera, OppositeKeysCancel) {

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <glm/geometric.hpp>
+#include <glm/mat4x4.hpp>
+#include <glm/matrix.hpp>
+
+#include <algorithm>
+#include <cmath>
 #include <regex>
 #include <sstream>
 
@@ -20,9 +26,14 @@ std::string referenceVersions(const std::string& display,
     return reference.output();
 }
 
-TEST(Viewer, ReportsDrawsAndClosesCleanly) {
-    ShownViewer viewer;
+// On an EGL context (a Wayland session) GLEW loads every function, then says it found no GLX
+// display; here GLX is made to report none, so that the real glewInit says the same on X11.
+void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
+                                  const std::string& glewSays) {
+    ShownViewer viewer(env);
     ASSERT_TRUE(viewer.show());
+    ASSERT_FALSE(viewer.run.setUpCalls().empty());
+    EXPECT_EQ(viewer.run.setUpCalls().back(), glewSays);
 
     // The report: the count, then the context's versions as the driver gives them.
     const std::string versions = referenceVersions(viewer.display.name());
@@ -54,6 +65,15 @@ TEST(Viewer, ReportsDrawsAndClosesCleanly) {
     // The close request is.
     closeWindow(viewer.display.x(), viewer.window);
     EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0);
+}
+
+TEST(Viewer, ReportsDrawsAndClosesCleanly) {
+    reportsDrawsAndClosesCleanly({}, "glewInit() = 0 with glewExperimental 0");
+}
+
+TEST(Viewer, RunsWhenGlewFindsNoGlxDisplay) {
+    reportsDrawsAndClosesCleanly({{"CORVANE_NO_GLX_DISPLAY", "1"}},
+                                 "glewInit() = 4 with glewExperimental 0");
 }
 
 TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
@@ -131,8 +151,9 @@ TEST(Viewer, FailsClearlyWithoutADisplayOrA43Context) {
 
 namespace {
 
-// The GL calls of one run as apitrace records them, from the viewer's first own call on:
-// one line per call, window-system calls left out but for each buffer swap, as "swap".
+// The GL calls of one run as apitrace records them, one line per call. The window system's calls
+// are left out: which of them the tracer sees depends on how GLFW loads GLX (GLFW 3.4 takes
+// libGLX.so.0, which the tracer does not wrap), so frames are told apart by the viewer's own calls.
 std::vector<std::string> tracedCalls(const std::string& trace) {
     ProcessRun dump({"apitrace", "dump", "--verbose", "--call-nos=no", trace}, makeTempDir(), {});
     EXPECT_EQ(dump.waitForExit(120), 0);
@@ -140,16 +161,10 @@ std::vector<std::string> tracedCalls(const std::string& trace) {
     std::istringstream lines(dump.output());
     const std::regex call("^gl[A-Z]\\w*\\(.*");
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("glXSwapBuffers", 0) == 0) {
-            line = "swap";
-        } else if (!std::regex_match(line, call) || line.rfind("glX", 0) == 0 ||
-                   line.find("// fake") != std::string::npos) {
-            continue; // shader text, window-system calls, the tracer's own notes
+        if (std::regex_match(line, call) && line.rfind("glX", 0) != 0 &&
+            line.find("// fake") == std::string::npos) {
+            calls.push_back(line); // not shader text, window-system calls or the tracer's notes
         }
-        if (calls.empty() && line != "glEnable(cap = GL_DEPTH_TEST)") {
-            continue; // GLFW's and GLEW's calls while the window and the loader start
-        }
-        calls.push_back(line);
     }
     return calls;
 }
@@ -158,17 +173,120 @@ bool startsWith(const std::string& text, const std::string& prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-TEST(Viewer, MakesExactlyTheGlCallsOfItsDesign) {
+// The numbers of a traced call's "value = {...}".
+glm::mat4 tracedValues(const std::string& call) {
+    glm::mat4 matrix(0.0f);
+    std::istringstream numbers(call.substr(call.find("value = {") + 9));
+    float* next = &matrix[0][0];
+    for (char comma = ','; comma == ',' && next != &matrix[0][0] + 16; numbers >> comma) {
+        numbers >> *next++;
+    }
+    return matrix;
+}
+
+// The camera as one frame shows it: the view's eye and axes, and the "cameraPos" it sends.
+struct ShownCamera {
+    glm::vec3 eye;
+    glm::vec3 front;
+    glm::vec3 right;
+    glm::vec3 cameraPos;
+};
+
+ShownCamera shownCamera(const std::string& viewCall, const std::string& cameraPosCall) {
+    const glm::mat4 view = tracedValues(viewCall);
+    return {glm::vec3(glm::inverse(view)[3]), -glm::vec3(view[0][2], view[1][2], view[2][2]),
+            glm::vec3(view[0][0], view[1][0], view[2][0]),
+            glm::vec3(tracedValues(cameraPosCall)[0])};
+}
+
+// What the keys of a frame did: its view shows the camera before them, its "cameraPos" the
+// position after them, and the next frame's view the turn.
+std::string keyAction(const ShownCamera& frame, const ShownCamera& next) {
+    const glm::vec3 move = frame.cameraPos - frame.eye;
+    const float yawTurn =
+        std::atan2(next.front.x, -next.front.z) - std::atan2(frame.front.x, -frame.front.z);
+    const float pitchTurn = std::asin(next.front.y) - std::asin(frame.front.y);
+    const bool moved = glm::length(move) > 1e-3f;
+    const bool turned = std::abs(yawTurn) > 1e-4f || std::abs(pitchTurn) > 1e-4f;
+    if (moved == turned) {
+        return moved ? "moved and turned" : "";
+    }
+    if (moved) {
+        const glm::vec3 way = glm::normalize(move);
+        for (const auto& [axis, name] : {std::pair{frame.front, "front"}, {frame.right, "right"}}) {
+            if (std::abs(glm::dot(way, axis)) > 0.9999f) {
+                return std::string(glm::dot(way, axis) > 0 ? "+" : "-") + name;
+            }
+        }
+        return "moved aslant";
+    }
+    if (std::abs(pitchTurn) < 1e-4f) {
+        return yawTurn > 0 ? "turn right" : "turn left";
+    }
+    return std::abs(yawTurn) < 1e-4f ? (pitchTurn > 0 ? "turn up" : "turn down") : "turned aslant";
+}
+
+TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     VirtualDisplay display;
+    Display* x = display.x();
     const std::string trace = makeTempDir() + "/corvane.trace";
     ViewerRun run(workDirWithShaders(), display.name(), {},
                   {"apitrace", "trace", "--api", "gl", "--output", trace});
-    const Window window = waitForWindow(display.x(), "Corvane");
+    const Window window = waitForWindow(x, "Corvane");
     ASSERT_NE(window, 0UL);
-    ASSERT_TRUE(run.waitForFrames(3));
-    closeWindow(display.x(), window);
+    ASSERT_TRUE(run.waitForFrames(2));
+
+    // Each key pressed in turn, seen by at least two frames whatever their pace, then released
+    // until the view stands still; Up is held until the pitch limit must have been reached.
+    struct Key {
+        const char* name;
+        const char* action;
+        double seconds;
+    };
+    const Key keys[] = {{"w", "+front", 0},       {"s", "-front", 0},
+                        {"a", "-right", 0},       {"d", "+right", 0},
+                        {"Left", "turn left", 0}, {"Right", "turn right", 0},
+                        {"Up", "turn up", 1.5},   {"Down", "turn down", 0}};
+    focusWindow(x, window);
+    RgbImage afterForward;
+    for (const Key& key : keys) {
+        const double pressed = monotonicSeconds();
+        sendKey(x, key.name, true);
+        ASSERT_TRUE(run.waitForFrames(3, run.framesDrawn()));
+        while (monotonicSeconds() - pressed < key.seconds) {
+            ASSERT_TRUE(run.waitForFrames(1, run.framesDrawn()));
+        }
+        sendKey(x, key.name, false);
+        ASSERT_TRUE(run.waitForFrames(3, run.framesDrawn()));
+        if (afterForward.width == 0) {
+            afterForward = grabWindow(x, window);
+        }
+    }
+    closeWindow(x, window);
     ASSERT_EQ(run.waitForExit(exitTimeout), 0);
     const std::vector<std::string> calls = tracedCalls(trace);
+
+    // The viewer's own context set-up, as it asked for it.
+    EXPECT_EQ(run.setUpCalls(), (std::vector<std::string>{
+                                    "glfwWindowHint(0x22002, 0x4)",     // context version 4
+                                    "glfwWindowHint(0x22003, 0x3)",     // .3
+                                    "glfwWindowHint(0x22008, 0x32001)", // core profile
+                                    "glfwWindowHint(0x22006, 0x1)",     // forward-compatible
+                                    "glfwCreateWindow(800, 600, \"Corvane\", NULL, NULL)",
+                                    "glfwMakeContextCurrent()",
+                                    "glfwSwapInterval(1)",
+                                    "glewInit() = 0 with glewExperimental 0",
+                                }));
+    // Until the depth test is enabled, GL sees only GLFW's and GLEW's queries and the clear of
+    // the new window.
+    const auto depthTest = std::find(calls.begin(), calls.end(), "glEnable(cap = GL_DEPTH_TEST)");
+    ASSERT_NE(depthTest, calls.end());
+    const std::regex loaderCall("^glGetString\\(|^glGetStringi\\(|^glGetIntegerv\\(|"
+                                "^glClear\\(mask = GL_COLOR_BUFFER_BIT\\)$");
+    for (auto call = calls.begin(); call != depthTest; ++call) {
+        EXPECT_TRUE(std::regex_search(*call, loaderCall)) << "before the depth test: " << *call;
+    }
+    const size_t first = static_cast<size_t>(depthTest - calls.begin());
 
     // Start-up: depth test, report, mesh, instance buffer, program, two cached locations.
     const std::vector<std::string> startUp = {
@@ -212,7 +330,7 @@ TEST(Viewer, MakesExactlyTheGlCallsOfItsDesign) {
         "glGetUniformLocation(program = 3, name = \"baseColor\")",
         "glViewport(x = 0, y = 0, width = 800, height = 600)",
     };
-    // Every frame: clear to the fog colour, then the inputs and one instanced draw, then swap.
+    // Every frame: clear to the fog colour, then the inputs and one instanced draw.
     const std::vector<std::string> frame = {
         "glClearColor(red = 0.9294118, green = 0.9137255, blue = 0.9098039, alpha = 1)",
         "glClear(mask = GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)",
@@ -227,7 +345,7 @@ TEST(Viewer, MakesExactlyTheGlCallsOfItsDesign) {
         "glGetUniformLocation(program = 3, name = \"projection\")",
         "glUniformMatrix4fv(location = 2, count = 1, transpose = GL_FALSE",
         "glGetUniformLocation(program = 3, name = \"cameraPos\")",
-        "glUniform3fv(location = 5, count = 1, value = {0, 0, 3})",
+        "glUniform3fv(location = 5, count = 1, value = {",
         "glGetUniformLocation(program = 3, name = \"fogColor\")",
         "glUniform3fv(location = 6, count = 1, value = {0.9294118, 0.9137255, 0.9098039})",
         "glGetUniformLocation(program = 3, name = \"fogStart\")",
@@ -236,27 +354,60 @@ TEST(Viewer, MakesExactlyTheGlCallsOfItsDesign) {
         "glUniform1f(location = 8, v0 = 200)",
         "glBindVertexArray(array = 1)",
         "glDrawArraysInstanced(mode = GL_TRIANGLES, first = 0, count = 36, instancecount = 160000)",
-        "swap",
     };
-    ASSERT_GE(calls.size(), startUp.size() + 3 * frame.size());
+    const size_t viewCall = 8;
+    const size_t cameraPosCall = 12;
+    ASSERT_GE(calls.size(), first + startUp.size() + 3 * frame.size());
     for (size_t i = 0; i < startUp.size(); ++i) {
-        EXPECT_TRUE(startsWith(calls[i], startUp[i])) << "call " << i << ": " << calls[i];
+        EXPECT_TRUE(startsWith(calls[first + i], startUp[i]))
+            << "call " << i << ": " << calls[first + i];
     }
     // The uniform locations depend on the shader text; the order of the calls does not.
     const std::regex anyLocation("location = \\d+");
-    size_t frames = 0;
-    for (size_t i = startUp.size(); i + frame.size() <= calls.size(); i += frame.size()) {
+    std::vector<ShownCamera> shown;
+    for (size_t i = first + startUp.size(); i + frame.size() <= calls.size(); i += frame.size()) {
         for (size_t j = 0; j < frame.size(); ++j) {
-            const std::string& expected = frame[j];
-            const std::string& actual = calls[i + j];
-            EXPECT_TRUE(startsWith(std::regex_replace(actual, anyLocation, "location = L"),
-                                   std::regex_replace(expected, anyLocation, "location = L")))
-                << "frame " << frames << " call " << j << ": " << actual;
+            EXPECT_TRUE(startsWith(std::regex_replace(calls[i + j], anyLocation, "location = L"),
+                                   std::regex_replace(frame[j], anyLocation, "location = L")))
+                << "frame " << shown.size() << " call " << j << ": " << calls[i + j];
         }
-        ++frames;
+        shown.push_back(shownCamera(calls[i + viewCall], calls[i + cameraPosCall]));
     }
-    EXPECT_EQ(startUp.size() + frames * frame.size(), calls.size()) << "calls after the last frame";
-    EXPECT_GE(frames, 3U);
+    EXPECT_EQ(first + startUp.size() + shown.size() * frame.size(), calls.size())
+        << "calls after the last frame";
+    EXPECT_EQ(shown.size(), static_cast<size_t>(run.framesDrawn())) << "one swap a frame";
+
+    // Each frame draws the view from where the previous frame's keys left the camera.
+    EXPECT_LT(glm::distance(shown.front().eye, glm::vec3(0, 0, 3)), 1e-5f);
+    for (size_t k = 1; k < shown.size(); ++k) {
+        EXPECT_LT(glm::distance(shown[k].eye, shown[k - 1].cameraPos), 1e-3f) << "frame " << k;
+    }
+    // Each key acted its own way, in the order pressed, and Up stopped at the pitch limit.
+    std::vector<std::string> actions;
+    size_t forwardEnd = 0;
+    float highest = 0;
+    for (size_t k = 0; k + 1 < shown.size(); ++k) {
+        const std::string action = keyAction(shown[k], shown[k + 1]);
+        if (!action.empty() && (actions.empty() || actions.back() != action)) {
+            actions.push_back(action);
+        }
+        forwardEnd = actions.size() == 1 ? k : forwardEnd;
+        highest = std::max(highest, std::asin(shown[k].front.y));
+    }
+    std::vector<std::string> expected;
+    for (const Key& key : keys) {
+        expected.emplace_back(key.action);
+    }
+    EXPECT_EQ(actions, expected);
+    EXPECT_NEAR(highest, 1.553343f, 1e-4f);
+
+    // The picture after the flight forward is the sponge from where the trace says it went.
+    const Pose pose{shown[forwardEnd].cameraPos, 0, 0};
+    const Agreement agreement = compareCoverage(castSponge(pose), afterForward);
+    std::printf("after W, at z = %g: %.3f%% of %ld pixels agree\n", pose.position.z,
+                100 * agreement.fraction(), agreement.compared);
+    EXPECT_LT(pose.position.z, 0.0f);
+    EXPECT_GE(agreement.fraction(), 0.99);
 }
 
 } // namespace

@@ -47,8 +47,10 @@ int main() {
     }
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
+    // On an EGL context (a Wayland session) GLEW loads every GL function, then finds no GLX
+    // display and says so: that status still means the functions are there.
     const GLenum glewStatus = glewInit();
-    if (glewStatus != GLEW_OK) {
+    if (glewStatus != GLEW_OK && glewStatus != GLEW_ERROR_NO_GLX_DISPLAY) {
         failStartUp("Corvane could not load the OpenGL functions",
                     reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
     }

@@ -191,14 +191,15 @@ std::vector<std::string> viewerCommand(std::vector<std::string> launcher) {
 
 std::map<std::string, std::string> viewerEnvironment(std::map<std::string, std::string> env,
                                                      const std::string& display,
-                                                     const std::string& frameLog) {
+                                                     const std::string& logDir) {
     env.emplace("DISPLAY", display);
     // The probe joins whatever the tests themselves preload (a sanitizer's runtime, say).
     const char* preloaded = std::getenv("LD_PRELOAD");
     env.emplace("LD_PRELOAD", preloaded != nullptr
                                   ? std::string(preloaded) + " " + CORVANE_FRAME_PROBE
                                   : std::string(CORVANE_FRAME_PROBE));
-    env.emplace("CORVANE_FRAME_LOG", frameLog);
+    env.emplace("CORVANE_FRAME_LOG", logDir + "/frames");
+    env.emplace("CORVANE_CALL_LOG", logDir + "/calls");
     return env;
 }
 
@@ -207,13 +208,22 @@ std::map<std::string, std::string> viewerEnvironment(std::map<std::string, std::
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
                      const std::map<std::string, std::string>& env,
                      const std::vector<std::string>& launcher)
-    : ViewerRun(workDir, display, env, launcher, makeTempDir() + "/frames") {}
+    : ViewerRun(workDir, display, env, launcher, makeTempDir()) {}
 
 ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
                      const std::map<std::string, std::string>& env,
-                     const std::vector<std::string>& launcher, const std::string& frameLog)
-    : ProcessRun(viewerCommand(launcher), workDir, viewerEnvironment(env, display, frameLog)),
-      frameLog_(frameLog) {}
+                     const std::vector<std::string>& launcher, const std::string& logDir)
+    : ProcessRun(viewerCommand(launcher), workDir, viewerEnvironment(env, display, logDir)),
+      frameLog_(logDir + "/frames"), callLog_(logDir + "/calls") {}
+
+std::vector<std::string> ViewerRun::setUpCalls() const {
+    std::vector<std::string> calls;
+    std::istringstream log(readFile(callLog_));
+    for (std::string line; std::getline(log, line);) {
+        calls.push_back(line);
+    }
+    return calls;
+}
 
 std::vector<double> ViewerRun::frameTimes() const {
     std::vector<double> times;

@@ -81,6 +81,8 @@ class ViewerRun : public ProcessRun {
               const std::vector<std::string>& launcher = {});
 
     int framesDrawn() const;
+    // The viewer's context set-up calls as the frame probe logged them, one line each.
+    std::vector<std::string> setUpCalls() const;
     // Times (monotonic seconds) at which each frame so far was presented.
     std::vector<double> frameTimes() const;
     // Waits until `count` more frames than `since` are presented; false on timeout or exit.
@@ -89,8 +91,9 @@ class ViewerRun : public ProcessRun {
   private:
     ViewerRun(const std::string& workDir, const std::string& display,
               const std::map<std::string, std::string>& env,
-              const std::vector<std::string>& launcher, const std::string& frameLog);
+              const std::vector<std::string>& launcher, const std::string& logDir);
     std::string frameLog_;
+    std::string callLog_;
 };
 
 // A working directory holding the project's own shader files.
@@ -108,9 +111,12 @@ std::vector<Window> topLevelWindows(Display* x, const std::string& title);
 // The viewer with the project's shaders on a display of its own, its window shown and its
 // first frames drawn.
 struct ShownViewer {
+    explicit ShownViewer(const std::map<std::string, std::string>& env = {})
+        : run(workDir, display.name(), env) {}
+
     VirtualDisplay display;
     std::string workDir = workDirWithShaders();
-    ViewerRun run{workDir, display.name()};
+    ViewerRun run;
     Window window = 0;
 
     // Waits for the window and `frames` frames; false when either does not come.
