@@ -376,6 +376,9 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     EXPECT_EQ(first + startUp.size() + shown.size() * frame.size(), calls.size())
         << "calls after the last frame";
     EXPECT_EQ(shown.size(), static_cast<size_t>(run.framesDrawn())) << "one swap a frame";
+    const std::vector<double> times = run.frameTimes();
+    std::printf("%zu frames, %.3f s apart on average\n", times.size(),
+                (times.back() - times.front()) / double(times.size() - 1));
 
     // Each frame draws the view from where the previous frame's keys left the camera.
     EXPECT_LT(glm::distance(shown.front().eye, glm::vec3(0, 0, 3)), 1e-5f);
