@@ -26,12 +26,24 @@ typedef struct _XDisplay Display;
         *(void**)&real = dlsym(RTLD_NEXT, #name);                                                  \
     }
 
-// Logs the call being made to the wrapper it stands in, with its caller.
-#define LOG_CALL(...) logCall(*(void**)&real, __builtin_return_address(0), __VA_ARGS__)
-
-static int openLog(const char* variable) {
-    const char* path = getenv(variable);
-    return path != NULL ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+// Appends one formatted line to the file named by `variable`, opened on first use; a log that
+// cannot be opened or written is given up.
+static void appendLine(int* log, const char* variable, const char* format, ...) {
+    if (*log == -2) {
+        const char* path = getenv(variable);
+        *log = path != NULL ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    }
+    if (*log < 0) {
+        return;
+    }
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    const int length = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (length < 0 || length >= (int)sizeof line || write(*log, line, (size_t)length) != length) {
+        *log = -1;
+    }
 }
 
 // True when `caller` lies outside the library that defines `function`: the viewer's call, not
@@ -43,54 +55,36 @@ static int fromOutside(void* function, void* caller) {
            defined.dli_fbase != calling.dli_fbase;
 }
 
-// Logs one of the viewer's calls to `function`; GLFW's calls of its own functions are not logged.
-static void logCall(void* function, void* caller, const char* format, ...) {
-    static int log = -2;
-    if (!fromOutside(function, caller)) {
-        return;
+// Logs the viewer's call of the wrapped function (`real`), one line ending in a newline.
+static int callLog = -2;
+#define LOG_CALL(...)                                                                              \
+    if (fromOutside(*(void**)&real, __builtin_return_address(0))) {                                \
+        appendLine(&callLog, "CORVANE_CALL_LOG", __VA_ARGS__);                                     \
     }
-    if (log == -2) {
-        log = openLog("CORVANE_CALL_LOG");
-    }
-    if (log < 0) {
-        return;
-    }
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    const int length = vsnprintf(line, sizeof line - 1, format, args);
-    va_end(args);
-    if (length > 0 && length < (int)sizeof line - 1) {
-        line[length] = '\n';
-        if (write(log, line, (size_t)length + 1) != length + 1) {
-            log = -1;
-        }
-    }
-}
 
 void glfwWindowHint(int hint, int value) {
     REAL(glfwWindowHint)
-    LOG_CALL("glfwWindowHint(0x%X, 0x%X)", hint, value);
+    LOG_CALL("glfwWindowHint(0x%X, 0x%X)\n", hint, value);
     real(hint, value);
 }
 
 GLFWwindow* glfwCreateWindow(int width, int height, const char* title, GLFWmonitor* monitor,
                              GLFWwindow* share) {
     REAL(glfwCreateWindow)
-    LOG_CALL("glfwCreateWindow(%d, %d, \"%s\", %s, %s)", width, height, title,
+    LOG_CALL("glfwCreateWindow(%d, %d, \"%s\", %s, %s)\n", width, height, title,
              monitor != NULL ? "monitor" : "NULL", share != NULL ? "share" : "NULL");
     return real(width, height, title, monitor, share);
 }
 
 void glfwMakeContextCurrent(GLFWwindow* window) {
     REAL(glfwMakeContextCurrent)
-    LOG_CALL("glfwMakeContextCurrent()");
+    LOG_CALL("glfwMakeContextCurrent()\n");
     real(window);
 }
 
 void glfwSwapInterval(int interval) {
     REAL(glfwSwapInterval)
-    LOG_CALL("glfwSwapInterval(%d)", interval);
+    LOG_CALL("glfwSwapInterval(%d)\n", interval);
     real(interval);
 }
 
@@ -100,7 +94,7 @@ unsigned glewInit(void) {
     const unsigned char* experimental = dlsym(RTLD_DEFAULT, "glewExperimental");
     const int flag = experimental != NULL ? *experimental : -1;
     const unsigned status = real();
-    LOG_CALL("glewInit() = %u with glewExperimental %d", status, flag);
+    LOG_CALL("glewInit() = %u with glewExperimental %d\n", status, flag);
     return status;
 }
 
@@ -120,23 +114,12 @@ void (*glXGetProcAddressARB(const unsigned char* name))(void) {
 
 void glfwSwapBuffers(GLFWwindow* window) {
     REAL(glfwSwapBuffers)
-    static int log = -2;
+    static int frameLog = -2;
     static unsigned long frames;
 
     real(window);
-
-    if (log == -2) {
-        log = openLog("CORVANE_FRAME_LOG");
-    }
-    if (log < 0) {
-        return;
-    }
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    char line[64];
-    const int length = snprintf(line, sizeof line, "%lu %lld.%09ld\n", ++frames,
-                                (long long)now.tv_sec, now.tv_nsec);
-    if (write(log, line, (size_t)length) != length) {
-        log = -1;
-    }
+    appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld\n", ++frames, (long long)now.tv_sec,
+               now.tv_nsec);
 }
