@@ -237,7 +237,8 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     ASSERT_TRUE(run.waitForFrames(2));
 
     // Each key pressed in turn, seen by at least two frames whatever their pace, then released
-    // until the view stands still; Up is held until the pitch limit must have been reached.
+    // until the view stands still. Up is held for 2.5 s as well: its frames then add up to more
+    // than the 1.04 s that reach the pitch limit, at any pace.
     struct Key {
         const char* name;
         const char* action;
@@ -246,7 +247,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     const Key keys[] = {{"w", "+front", 0},       {"s", "-front", 0},
                         {"a", "-right", 0},       {"d", "+right", 0},
                         {"Left", "turn left", 0}, {"Right", "turn right", 0},
-                        {"Up", "turn up", 1.5},   {"Down", "turn down", 0}};
+                        {"Up", "turn up", 2.5},   {"Down", "turn down", 0}};
     focusWindow(x, window);
     RgbImage afterForward;
     for (const Key& key : keys) {
