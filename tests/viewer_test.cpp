@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <glm/geometric.hpp>
+#include <glm/gtc/constants.hpp>
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
@@ -134,6 +135,10 @@ TEST(Viewer, FailsClearlyWithoutADisplayOrA43Context) {
          true,
          {{"MESA_GL_VERSION_OVERRIDE", "3.3"}},
          "Corvane could not open its window with an OpenGL 4.3 core context: .+"},
+        {"GLEW finds no GL version",
+         true,
+         {{"CORVANE_NO_GL_VERSION", "1"}},
+         "Corvane could not load the OpenGL functions: .+"},
     };
     for (const Case& c : cases) {
         VirtualDisplay display;
@@ -199,31 +204,37 @@ ShownCamera shownCamera(const std::string& viewCall, const std::string& cameraPo
             glm::vec3(tracedValues(cameraPosCall)[0])};
 }
 
-// What the keys of a frame did: its view shows the camera before them, its "cameraPos" the
-// position after them, and the next frame's view the turn.
-std::string keyAction(const ShownCamera& frame, const ShownCamera& next) {
+// What the keys of a frame did, and how far (world units or radians): its view shows the camera
+// before them, its "cameraPos" the position after them, and the next frame's view the turn.
+std::pair<std::string, float> keyAction(const ShownCamera& frame, const ShownCamera& next) {
     const glm::vec3 move = frame.cameraPos - frame.eye;
-    const float yawTurn =
-        std::atan2(next.front.x, -next.front.z) - std::atan2(frame.front.x, -frame.front.z);
+    const float yawTurn = std::remainder(std::atan2(next.front.x, -next.front.z) -
+                                             std::atan2(frame.front.x, -frame.front.z),
+                                         2 * glm::pi<float>());
     const float pitchTurn = std::asin(next.front.y) - std::asin(frame.front.y);
+    // Near straight up or down the horizontal part of front is short, and its angle coarse.
+    const float yawTolerance = 1e-4f / std::sqrt(1 - frame.front.y * frame.front.y);
     const bool moved = glm::length(move) > 1e-3f;
-    const bool turned = std::abs(yawTurn) > 1e-4f || std::abs(pitchTurn) > 1e-4f;
+    const bool turned = std::abs(yawTurn) > yawTolerance || std::abs(pitchTurn) > 1e-4f;
     if (moved == turned) {
-        return moved ? "moved and turned" : "";
+        return {moved ? "moved and turned" : "", 0};
     }
     if (moved) {
         const glm::vec3 way = glm::normalize(move);
         for (const auto& [axis, name] : {std::pair{frame.front, "front"}, {frame.right, "right"}}) {
             if (std::abs(glm::dot(way, axis)) > 0.9999f) {
-                return std::string(glm::dot(way, axis) > 0 ? "+" : "-") + name;
+                return {std::string(glm::dot(way, axis) > 0 ? "+" : "-") + name, glm::length(move)};
             }
         }
-        return "moved aslant";
+        return {"moved aslant", 0};
     }
     if (std::abs(pitchTurn) < 1e-4f) {
-        return yawTurn > 0 ? "turn right" : "turn left";
+        return {yawTurn > 0 ? "turn right" : "turn left", std::abs(yawTurn)};
     }
-    return std::abs(yawTurn) < 1e-4f ? (pitchTurn > 0 ? "turn up" : "turn down") : "turned aslant";
+    if (std::abs(yawTurn) < yawTolerance) {
+        return {pitchTurn > 0 ? "turn up" : "turn down", std::abs(pitchTurn)};
+    }
+    return {"turned aslant", 0};
 }
 
 TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
@@ -236,27 +247,30 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     ASSERT_NE(window, 0UL);
     ASSERT_TRUE(run.waitForFrames(2));
 
-    // Each key pressed in turn, seen by at least two frames whatever their pace, then released
-    // until the view stands still. Up is held for 2.5 s as well: its frames then add up to more
-    // than the 1.04 s that reach the pitch limit, at any pace.
+    // Each key pressed in turn and held until the frames drawn since cover its time, then two
+    // frames more, then released until the view stands still: 0.3 s of moving or turning, and
+    // for Up the 1.04 s that reach the pitch limit. Counted in frames, this takes at least 3
+    // frames at 1 frame a second and about 300 (1,040 for Up) at 1,000; each wait for a frame
+    // gives up after 120 s.
     struct Key {
         const char* name;
         const char* action;
         double seconds;
     };
-    const Key keys[] = {{"w", "+front", 0},       {"s", "-front", 0},
-                        {"a", "-right", 0},       {"d", "+right", 0},
-                        {"Left", "turn left", 0}, {"Right", "turn right", 0},
-                        {"Up", "turn up", 2.5},   {"Down", "turn down", 0}};
+    const Key keys[] = {{"w", "+front", 0.3},       {"s", "-front", 0.3},
+                        {"a", "-right", 0.3},       {"d", "+right", 0.3},
+                        {"Left", "turn left", 0.3}, {"Right", "turn right", 0.3},
+                        {"Up", "turn up", 1.04},    {"Down", "turn down", 0.3}};
     focusWindow(x, window);
     RgbImage afterForward;
     for (const Key& key : keys) {
-        const double pressed = monotonicSeconds();
+        const auto pressedAt = static_cast<size_t>(run.framesDrawn());
         sendKey(x, key.name, true);
         ASSERT_TRUE(run.waitForFrames(3, run.framesDrawn()));
-        while (monotonicSeconds() - pressed < key.seconds) {
+        while (run.frameTimes().back() - run.frameTimes()[pressedAt] < key.seconds) {
             ASSERT_TRUE(run.waitForFrames(1, run.framesDrawn()));
         }
+        ASSERT_TRUE(run.waitForFrames(2, run.framesDrawn()));
         sendKey(x, key.name, false);
         ASSERT_TRUE(run.waitForFrames(3, run.framesDrawn()));
         if (afterForward.width == 0) {
@@ -386,12 +400,23 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     for (size_t k = 1; k < shown.size(); ++k) {
         EXPECT_LT(glm::distance(shown[k].eye, shown[k - 1].cameraPos), 1e-3f) << "frame " << k;
     }
-    // Each key acted its own way, in the order pressed, and Up stopped at the pitch limit.
+    // Each key acted its own way, in the order pressed, and Up stopped at the pitch limit. Each
+    // frame's step is the key's speed times the frame delta the viewer read from its clock (once
+    // at start-up, then once a frame); a turn that reaches the pitch limit stops short.
+    const std::vector<double> clock = run.clockReadings();
+    ASSERT_EQ(clock.size(), shown.size() + 1);
     std::vector<std::string> actions;
     size_t forwardEnd = 0;
     float highest = 0;
     for (size_t k = 0; k + 1 < shown.size(); ++k) {
-        const std::string action = keyAction(shown[k], shown[k + 1]);
+        const auto [action, step] = keyAction(shown[k], shown[k + 1]);
+        const float speed = action.rfind("turn", 0) == 0 ? 1.5f : 40.0f;
+        const float expectedStep = speed * static_cast<float>(clock[k + 1] - clock[k]);
+        const bool stopped = std::abs(shown[k + 1].front.y) > std::sin(1.553343f - 1e-4f);
+        if (!action.empty() && !stopped) {
+            EXPECT_NEAR(step, expectedStep, 1e-3f * expectedStep + 1e-4f)
+                << "frame " << k << ": " << action;
+        }
         if (!action.empty() && (actions.empty() || actions.back() != action)) {
             actions.push_back(action);
         }

@@ -3,8 +3,9 @@
 // The viewer prints nothing per frame; with CORVANE_FRAME_LOG naming a file, this library
 // appends "<frame number> <CLOCK_MONOTONIC seconds>" to it after every buffer swap. With
 // CORVANE_CALL_LOG naming a file, it appends one line per window hint, window, context made
-// current, swap interval and loader start-up, as the viewer asked for them. With
-// CORVANE_NO_GLX_DISPLAY set, GLX reports no current display, as it does on an EGL context.
+// current, swap interval, loader start-up and reading of GLFW's clock, as the viewer asked for
+// them. With CORVANE_NO_GLX_DISPLAY set, GLX reports no current display, as it does on an EGL
+// context; with CORVANE_NO_GL_VERSION set, GLEW cannot find glGetString and so no GL version.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -102,14 +103,24 @@ static Display* noCurrentDisplay(void) {
     return NULL;
 }
 
-// GLEW finds glXGetCurrentDisplay through here.
+// GLEW finds glGetString and glXGetCurrentDisplay through here.
 void (*glXGetProcAddressARB(const unsigned char* name))(void) {
     REAL(glXGetProcAddressARB)
     if (getenv("CORVANE_NO_GLX_DISPLAY") != NULL &&
         strcmp((const char*)name, "glXGetCurrentDisplay") == 0) {
         return (void (*)(void))noCurrentDisplay;
     }
+    if (getenv("CORVANE_NO_GL_VERSION") != NULL && strcmp((const char*)name, "glGetString") == 0) {
+        return NULL;
+    }
     return real(name);
+}
+
+double glfwGetTime(void) {
+    REAL(glfwGetTime)
+    const double now = real();
+    LOG_CALL("glfwGetTime() = %.9f\n", now);
+    return now;
 }
 
 void glfwSwapBuffers(GLFWwindow* window) {

@@ -64,6 +64,11 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
         throw std::runtime_error("Xvfb did not start");
     }
     name_ = ":" + number;
+    // GLFW 3.4 tries Wayland first, by WAYLAND_DISPLAY or a wayland-0 in the runtime directory.
+    static const std::string runtimeDir = makeTempDir();
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+    setenv("XDG_SESSION_TYPE", "x11", 1);
     x_ = XOpenDisplay(name_.c_str());
     if (x_ == nullptr) {
         throw std::runtime_error("cannot connect to Xvfb at " + name_);
@@ -216,13 +221,32 @@ ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
     : ProcessRun(viewerCommand(launcher), workDir, viewerEnvironment(env, display, logDir)),
       frameLog_(logDir + "/frames"), callLog_(logDir + "/calls") {}
 
+namespace {
+
+const std::string clockCall = "glfwGetTime() = ";
+
+} // namespace
+
 std::vector<std::string> ViewerRun::setUpCalls() const {
     std::vector<std::string> calls;
     std::istringstream log(readFile(callLog_));
     for (std::string line; std::getline(log, line);) {
-        calls.push_back(line);
+        if (line.rfind(clockCall, 0) != 0) {
+            calls.push_back(line);
+        }
     }
     return calls;
+}
+
+std::vector<double> ViewerRun::clockReadings() const {
+    std::vector<double> readings;
+    std::istringstream log(readFile(callLog_));
+    for (std::string line; std::getline(log, line);) {
+        if (line.rfind(clockCall, 0) == 0) {
+            readings.push_back(std::stod(line.substr(clockCall.size())));
+        }
+    }
+    return readings;
 }
 
 std::vector<double> ViewerRun::frameTimes() const {

@@ -14,7 +14,8 @@ using Window = unsigned long;
 // Seconds on the clock the frame probe writes (CLOCK_MONOTONIC).
 double monotonicSeconds();
 
-// An Xvfb server of this test's own, and a connection to it.
+// An Xvfb server of this test's own, and a connection to it. From then on, whatever the test
+// starts sees this display only: never the session's Wayland display or runtime directory.
 class VirtualDisplay {
   public:
     explicit VirtualDisplay(int width = 1280, int height = 1024);
@@ -83,6 +84,8 @@ class ViewerRun : public ProcessRun {
     int framesDrawn() const;
     // The viewer's context set-up calls as the frame probe logged them, one line each.
     std::vector<std::string> setUpCalls() const;
+    // Every value the viewer read from GLFW's clock, in order.
+    std::vector<double> clockReadings() const;
     // Times (monotonic seconds) at which each frame so far was presented.
     std::vector<double> frameTimes() const;
     // Waits until `count` more frames than `since` are presented; false on timeout or exit.
