@@ -11,7 +11,33 @@
 #include <cstdlib>
 #include <iostream>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// Started by a double-click, Corvane has a console of its own, which Windows closes as soon as the
+// process ends: the message of a failed start-up would vanish unread. So only then, a run that
+// ends other than by closing the window waits for Enter first. A prompt keeps its own text.
+bool closedNormally = false;
+
+void waitForEnterUnlessClosedNormally() {
+    if (!closedNormally) {
+        std::cout << "Press Enter to close this window." << std::endl;
+        std::cin.get();
+    }
+}
+
+void keepFailuresReadable() {
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) == 1) {
+        std::atexit(waitForEnterUnlessClosedNormally);
+    }
+}
+#endif
 
 // Reports a start-up step that failed, with GLFW's own words where it has them, and exits.
 [[noreturn]] void failStartUp(const char* what, const char* why) {
@@ -30,6 +56,9 @@ const char* glString(GLenum name) {
 } // namespace
 
 int main() {
+#ifdef _WIN32
+    keepFailuresReadable();
+#endif
     // The sponge is generated before the window exists.
     corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
     std::cout << instances.size() << std::endl;
@@ -85,5 +114,8 @@ int main() {
     }
 
     glfwTerminate();
+#ifdef _WIN32
+    closedNormally = true;
+#endif
     return 0;
 }
