@@ -1,22 +1,34 @@
 // Measures the real viewer in a virtual display with the project's shaders and with the floor
-// shaders (cube placement and a constant colour: the bare cost of the draw), run alternately,
-// and prints one table together with the generation benchmark's median.
-// Usage: frame_benchmark [RUNS-PER-PAIR [OUR-SHADER-DIR FLOOR-SHADER-DIR]]
+// shaders (cube placement and a constant colour: the bare cost of the draw), run alternately
+// along fixed flights (bench/flights: a fixed frame delta and scripted keys, so that every run
+// draws the same frames whatever its pace), and prints one table together with the generation
+// benchmark's median. With DATA-FILE, it also writes there each flight's frame times, frame by
+// frame (the median over the runs), for a plot.
+// Usage: frame_benchmark [RUNS-PER-PAIR [OUR-SHADER-DIR FLOOR-SHADER-DIR [DATA-FILE]]]
 #include "harness.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 namespace {
 
 constexpr int warmUpFrames = 3;
-constexpr int measuredFrames = 30;
+
+struct Flight {
+    const char* name;
+    const char* file;
+};
+const Flight flights[] = {{"still start view", CORVANE_FLIGHT_DIR "/still.txt"},
+                          {"dive into the sponge", CORVANE_FLIGHT_DIR "/dive.txt"}};
 
 struct Sample {
-    double frame;      // median seconds between presented frames
-    double firstFrame; // seconds from process start to the first frame presented
-    double peakRss;    // MiB
+    std::vector<double> intervals; // seconds between presented frames, after the warm-up
+    double frame;                  // their median
+    double firstFrame;             // seconds from process start to the first frame presented
+    double peakRss;                // MiB
 };
 
 double median(std::vector<double> values) {
@@ -32,28 +44,35 @@ double peakResidentMiB(int pid) {
     return std::regex_search(status, match, peak) ? std::stod(match[1]) / 1024 : 0;
 }
 
-Sample measure(const VirtualDisplay& display, const std::string& shaderDir) {
+// One run of the viewer along `flight`, which closes it after its last frame.
+Sample measure(const VirtualDisplay& display, const std::string& shaderDir, const Flight& flight) {
     const std::string dir = makeTempDir();
     for (const char* name : {"vertex.fs", "fragment.fs"}) {
         writeFile(dir + "/" + name, readFile(shaderDir + "/" + name));
     }
-    ViewerRun run(dir, display.name());
-    const Window window = waitForWindow(display.x(), "Corvane");
-    if (window == 0 || !run.waitForFrames(warmUpFrames + measuredFrames + 1)) {
-        std::fprintf(stderr, "the viewer did not draw with %s\n", shaderDir.c_str());
+    ViewerRun run(dir, display.name(), {{"CORVANE_FLIGHT", flight.file}});
+    std::istringstream lines(readFile(flight.file));
+    int frames = 0;
+    for (std::string line; std::getline(lines, line);) {
+        frames += std::atoi(line.c_str());
+    }
+    // The peak is read just before the last frame, while the process is still there.
+    if (!run.waitForFrames(frames - 1, 0, 600)) {
+        std::fprintf(stderr, "the viewer did not fly %s with %s\n", flight.file, shaderDir.c_str());
         std::exit(1);
     }
     const double peak = peakResidentMiB(run.pid());
-    closeWindow(display.x(), window);
-    run.waitForExit(60);
-
-    const std::vector<double> times = run.frameTimes();
-    std::vector<double> intervals;
-    intervals.reserve(measuredFrames);
-    for (int i = warmUpFrames + 1; i <= warmUpFrames + measuredFrames; ++i) {
-        intervals.push_back(times[i] - times[i - 1]);
+    if (run.waitForExit(120) != 0) {
+        std::fprintf(stderr, "the viewer did not end its flight with status 0\n");
+        std::exit(1);
     }
-    return {median(intervals), times.front() - run.startTime(), peak};
+    const std::vector<double> times = run.frameTimes();
+    Sample sample{{}, 0, times.front() - run.startTime(), peak};
+    for (size_t i = warmUpFrames + 1; i < times.size(); ++i) {
+        sample.intervals.push_back(times[i] - times[i - 1]);
+    }
+    sample.frame = median(sample.intervals);
+    return sample;
 }
 
 // The median of the generation benchmark's repetitions, in milliseconds.
@@ -76,16 +95,6 @@ int main(int argc, char** argv) {
     const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
     const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
     const double generation = generationMedian();
-
-    VirtualDisplay display;
-    std::vector<Sample> ours;
-    std::vector<Sample> floor;
-    ours.reserve(static_cast<size_t>(runs));
-    floor.reserve(static_cast<size_t>(runs));
-    for (int i = 0; i < runs; ++i) {
-        ours.push_back(measure(display, ourShaders));
-        floor.push_back(measure(display, floorShaders));
-    }
     const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
         std::vector<double> values;
         values.reserve(samples.size());
@@ -94,8 +103,42 @@ int main(int argc, char** argv) {
         }
         return median(values);
     };
-    const double frameOurs = medianOf(ours, &Sample::frame);
-    const double frameFloor = medianOf(floor, &Sample::frame);
+    // Frame by frame, the median over the runs, in milliseconds.
+    const auto frameByFrame = [](const std::vector<Sample>& samples, size_t frame) {
+        std::vector<double> values;
+        for (const Sample& s : samples) {
+            values.push_back(1000 * s.intervals.at(frame));
+        }
+        return median(values);
+    };
+
+    VirtualDisplay display;
+    std::vector<Sample> ours;
+    std::vector<Sample> floor;
+    std::string rows;
+    std::ofstream data(argc > 4 ? argv[4] : "/dev/null");
+    for (const Flight& flight : flights) {
+        std::vector<Sample> oursHere;
+        std::vector<Sample> floorHere;
+        for (int i = 0; i < runs; ++i) {
+            oursHere.push_back(measure(display, ourShaders, flight));
+            floorHere.push_back(measure(display, floorShaders, flight));
+        }
+        const double frameOurs = medianOf(oursHere, &Sample::frame);
+        const double frameFloor = medianOf(floorHere, &Sample::frame);
+        char row[200];
+        std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.3f |\n",
+                      flight.name, 1000 * frameOurs, 1000 * frameFloor, frameOurs / frameFloor);
+        rows += row;
+        data << "# " << flight.name << ": frame, ours (ms), floor (ms)\n";
+        for (size_t k = 0; k < oursHere.front().intervals.size(); ++k) {
+            data << k + warmUpFrames + 1 << ' ' << frameByFrame(oursHere, k) << ' '
+                 << frameByFrame(floorHere, k) << '\n';
+        }
+        data << "\n\n";
+        ours.insert(ours.end(), oursHere.begin(), oursHere.end());
+        floor.insert(floor.end(), floorHere.begin(), floorHere.end());
+    }
     const double firstOurs = medianOf(ours, &Sample::firstFrame);
     const double firstFloor = medianOf(floor, &Sample::firstFrame);
 
@@ -103,8 +146,7 @@ int main(int argc, char** argv) {
                 runs);
     std::printf("|---|---|---|---|\n");
     std::printf("| generation of the 160000 records | %.2f ms | | |\n", generation);
-    std::printf("| frame time | %.1f ms | %.1f ms | %.3f |\n", 1000 * frameOurs, 1000 * frameFloor,
-                frameOurs / frameFloor);
+    std::printf("%s", rows.c_str());
     std::printf("| process start to first frame | %.0f ms | %.0f ms | %.3f |\n", 1000 * firstOurs,
                 1000 * firstFloor, firstOurs / firstFloor);
     std::printf("| peak resident memory | %.1f MiB | %.1f MiB | |\n",

@@ -6,6 +6,11 @@
 // current, swap interval, loader start-up and reading of GLFW's clock, as the viewer asked for
 // them. With CORVANE_NO_GLX_DISPLAY set, GLX reports no current display, as it does on an EGL
 // context; with CORVANE_NO_GL_VERSION set, GLEW cannot find glGetString and so no GL version.
+// With CORVANE_FLIGHT naming a flight file, the viewer flies it whatever the real frame rate:
+// its clock advances by the file's frame delta each frame, its keys are held as the file says,
+// and the window is asked to close after the last frame; with CORVANE_FLIGHT_FRAMES naming a
+// directory, each frame is also saved there as NNNN.ppm. A flight file: "delta SECONDS", then one
+// line per stretch of frames, "FRAMES [KEY...]", with the keys w, s, a, d, left, right, up, down.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -19,6 +24,7 @@
 typedef struct GLFWwindow GLFWwindow;
 typedef struct GLFWmonitor GLFWmonitor;
 typedef struct _XDisplay Display;
+void glfwSetWindowShouldClose(GLFWwindow* window, int value);
 
 // The real function of that name, looked up once.
 #define REAL(name)                                                                                 \
@@ -116,11 +122,88 @@ void (*glXGetProcAddressARB(const unsigned char* name))(void) {
     return real(name);
 }
 
+// The flight: the frame delta and, per frame, the keys held (bit i: flightKeyCodes[i]).
+static const int flightKeyCodes[] = {87, 83, 65, 68, 263, 262, 265, 264};
+static const char* const flightKeyNames[] = {"w", "s", "a", "d", "left", "right", "up", "down"};
+static double flightDelta;
+static unsigned char* flightKeys;
+static long flightFrames = -1; // -1: not read yet; 0: no flight
+static long clockReadings;      // the viewer's readings of the clock so far
+
+static long readFlight(void) {
+    const char* path = getenv("CORVANE_FLIGHT");
+    FILE* file = path != NULL ? fopen(path, "r") : NULL;
+    long total = 0;
+    if (file == NULL || fscanf(file, " delta %lf", &flightDelta) != 1) {
+        return file != NULL ? (fclose(file), 0) : 0;
+    }
+    long frames = 0;
+    char line[256] = "";
+    while (fscanf(file, " %ld%255[^\n]", &frames, line) >= 1 && frames > 0) {
+        unsigned char held = 0;
+        for (char* key = strtok(line, " \t"); key != NULL; key = strtok(NULL, " \t")) {
+            for (unsigned i = 0; i < 8; ++i) {
+                held |= strcmp(key, flightKeyNames[i]) == 0 ? 1U << i : 0;
+            }
+        }
+        flightKeys = realloc(flightKeys, (size_t)(total + frames));
+        memset(flightKeys + total, held, (size_t)frames);
+        total += frames;
+        line[0] = '\0';
+    }
+    fclose(file);
+    return total;
+}
+
+static int flying(void) {
+    if (flightFrames < 0) {
+        flightFrames = readFlight();
+    }
+    return flightFrames > 0;
+}
+
 double glfwGetTime(void) {
     REAL(glfwGetTime)
-    const double now = real();
+    const int viewer = fromOutside(*(void**)&real, __builtin_return_address(0));
+    const double now = viewer && flying() ? (double)clockReadings * flightDelta : real();
+    clockReadings += viewer;
     LOG_CALL("glfwGetTime() = %.9f\n", now);
     return now;
+}
+
+// In flight, frame n (its clock read n times since start-up) holds the keys of its stretch.
+int glfwGetKey(GLFWwindow* window, int key) {
+    REAL(glfwGetKey)
+    if (!flying()) {
+        return real(window, key);
+    }
+    const long frame = clockReadings - 1;
+    for (unsigned i = 0; i < 8; ++i) {
+        if (flightKeyCodes[i] == key && frame >= 1 && frame <= flightFrames) {
+            return (flightKeys[frame - 1] >> i) & 1U;
+        }
+    }
+    return 0;
+}
+
+// Saves the frame about to be presented as a binary PPM, top row first.
+static void saveFrame(const char* directory, unsigned long frame) {
+    enum { width = 800, height = 600, row = width * 3 };
+    void (*readPixels)(int, int, int, int, unsigned, unsigned, void*) = NULL;
+    *(void**)&readPixels = dlsym(RTLD_DEFAULT, "glReadPixels");
+    static unsigned char pixels[height][row];
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%04lu.ppm", directory, frame);
+    FILE* file = readPixels != NULL ? fopen(path, "wb") : NULL;
+    if (file == NULL) {
+        return;
+    }
+    readPixels(0, 0, width, height, 0x1907 /* GL_RGB */, 0x1401 /* GL_UNSIGNED_BYTE */, pixels);
+    fprintf(file, "P6\n%d %d\n255\n", width, height);
+    for (int y = height - 1; y >= 0; --y) {
+        fwrite(pixels[y], 1, row, file);
+    }
+    fclose(file);
 }
 
 void glfwSwapBuffers(GLFWwindow* window) {
@@ -128,9 +211,17 @@ void glfwSwapBuffers(GLFWwindow* window) {
     static int frameLog = -2;
     static unsigned long frames;
 
+    const char* saveTo = getenv("CORVANE_FLIGHT_FRAMES");
+    if (saveTo != NULL && flying()) {
+        saveFrame(saveTo, frames + 1);
+    }
     real(window);
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld\n", ++frames, (long long)now.tv_sec,
                now.tv_nsec);
+    if (flying() && (long)frames >= flightFrames) {
+        REAL(glfwSetWindowShouldClose)
+        real(window, 1);
+    }
 }
