@@ -128,7 +128,7 @@ static const char* const flightKeyNames[] = {"w", "s", "a", "d", "left", "right"
 static double flightDelta;
 static unsigned char* flightKeys;
 static long flightFrames = -1; // -1: not read yet; 0: no flight
-static long clockReadings;      // the viewer's readings of the clock so far
+static long clockReadings;     // the viewer's readings of the clock so far
 
 static long readFlight(void) {
     const char* path = getenv("CORVANE_FLIGHT");
