@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     // Frame by frame, the median over the runs, in milliseconds.
     const auto frameByFrame = [](const std::vector<Sample>& samples, size_t frame) {
         std::vector<double> values;
+        values.reserve(samples.size());
         for (const Sample& s : samples) {
             values.push_back(1000 * s.intervals.at(frame));
         }

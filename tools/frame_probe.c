@@ -146,7 +146,11 @@ static long readFlight(void) {
                 held |= strcmp(key, flightKeyNames[i]) == 0 ? 1U << i : 0;
             }
         }
-        flightKeys = realloc(flightKeys, (size_t)(total + frames));
+        unsigned char* grown = realloc(flightKeys, (size_t)(total + frames));
+        if (grown == NULL) {
+            break; // the flight ends with what fits
+        }
+        flightKeys = grown;
         memset(flightKeys + total, held, (size_t)frames);
         total += frames;
         line[0] = '\0';

@@ -223,28 +223,30 @@ ViewerRun::ViewerRun(const std::string& workDir, const std::string& display,
 
 namespace {
 
+// The lines of a call log that are readings of the clock ("glfwGetTime() = SECONDS", given as
+// SECONDS), or all the others.
 const std::string clockCall = "glfwGetTime() = ";
-
-} // namespace
-
-std::vector<std::string> ViewerRun::setUpCalls() const {
+std::vector<std::string> loggedCalls(const std::string& path, bool clock) {
     std::vector<std::string> calls;
-    std::istringstream log(readFile(callLog_));
+    std::istringstream log(readFile(path));
     for (std::string line; std::getline(log, line);) {
-        if (line.rfind(clockCall, 0) != 0) {
-            calls.push_back(line);
+        if ((line.rfind(clockCall, 0) == 0) == clock) {
+            calls.push_back(clock ? line.substr(clockCall.size()) : line);
         }
     }
     return calls;
 }
 
+} // namespace
+
+std::vector<std::string> ViewerRun::setUpCalls() const {
+    return loggedCalls(callLog_, false);
+}
+
 std::vector<double> ViewerRun::clockReadings() const {
     std::vector<double> readings;
-    std::istringstream log(readFile(callLog_));
-    for (std::string line; std::getline(log, line);) {
-        if (line.rfind(clockCall, 0) == 0) {
-            readings.push_back(std::stod(line.substr(clockCall.size())));
-        }
+    for (const std::string& seconds : loggedCalls(callLog_, true)) {
+        readings.push_back(std::stod(seconds));
     }
     return readings;
 }
