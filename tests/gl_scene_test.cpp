@@ -192,10 +192,17 @@ TEST_F(GlScene, DrawsWhatTheUnculledShadersDraw) {
         std::istringstream words(line);
         int frames = 0;
         words >> frames;
+        // The key names of a flight file, as the frame probe reads them.
+        const std::pair<const char*, bool CameraKeys::*> names[] = {
+            {"w", &CameraKeys::forward},     {"s", &CameraKeys::back},
+            {"a", &CameraKeys::left},        {"d", &CameraKeys::right},
+            {"left", &CameraKeys::turnLeft}, {"right", &CameraKeys::turnRight},
+            {"up", &CameraKeys::turnUp},     {"down", &CameraKeys::turnDown}};
         CameraKeys keys{};
         while (words >> word) {
-            keys.forward |= word == "w";
-            keys.turnRight |= word == "right";
+            for (const auto& [name, key] : names) {
+                keys.*key |= word == name;
+            }
         }
         for (int k = 0; k < frames; ++k, ++frame) {
             if (frame % 10 == 0) {
