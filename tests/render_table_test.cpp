@@ -46,4 +46,16 @@ TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
     }
 }
 
+// Framebuffer, window, viewport: scaled by 2 and by 1.5, resized at scale 2, minimised.
+TEST(Viewport, CoversTheWindowsFirst800By600UnitsAtAnyScale) {
+    const glm::ivec2 rows[][3] = {{{800, 600}, {800, 600}, {800, 600}},
+                                  {{1600, 1200}, {800, 600}, {1600, 1200}},
+                                  {{1200, 900}, {800, 600}, {1200, 900}},
+                                  {{2000, 1004}, {1000, 502}, {1600, 1200}},
+                                  {{0, 0}, {0, 0}, {1234, 567}}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(viewportFor(row[0], row[1], {1234, 567}), row[2]) << row[1].x << " units";
+    }
+}
+
 } // namespace

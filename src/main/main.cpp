@@ -93,7 +93,10 @@ int main() {
     const CachedUniforms cached = lookUpCachedUniforms(program);
     FlyCamera camera;
     double lastTime = glfwGetTime();
-    glViewport(0, 0, 800, 600);
+    // The viewport shows the window's first 800 × 600 units: 800 × 600 pixels, unless the desktop
+    // scales the window, which a Wayland output tells only once the first frames are shown.
+    glm::ivec2 viewport{0, 0};
+    fitViewportToScale(window, viewport);
     const glm::vec3 fogColor = glm::vec3(237.0f, 233.0f, 232.0f) / 255.0f;
 
     while (glfwWindowShouldClose(window) == GLFW_FALSE) {
@@ -104,6 +107,7 @@ int main() {
         const CameraFrame frame = updateCameraFrame(camera);
         applyCameraKeys(camera, window, dt, frame);
 
+        fitViewportToScale(window, viewport);
         glClearColor(fogColor.r, fogColor.g, fogColor.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,

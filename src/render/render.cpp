@@ -1,8 +1,10 @@
 // Scene rendering: puts the sponge on the GPU once and draws it every frame.
 #include "render.h"
 
+#include <GLFW/glfw3.h>
 #include <glm/gtc/type_ptr.hpp>
 
+#include <cmath>
 #include <cstddef>
 
 // Position, then normal. Each face is its corners A, B, C, C, D, A: two triangles
@@ -96,6 +98,26 @@ CachedUniforms lookUpCachedUniforms(GLuint program) {
     cached.lightPos = glGetUniformLocation(program, "lightPos");
     cached.baseColor = glGetUniformLocation(program, "baseColor");
     return cached;
+}
+
+glm::ivec2 viewportFor(glm::ivec2 framebuffer, glm::ivec2 window, glm::ivec2 current) {
+    if (window.x <= 0 || window.y <= 0) {
+        return current;
+    }
+    return {static_cast<int>(std::lround(800.0 * framebuffer.x / window.x)),
+            static_cast<int>(std::lround(600.0 * framebuffer.y / window.y))};
+}
+
+void fitViewportToScale(GLFWwindow* window, glm::ivec2& viewport) {
+    glm::ivec2 framebuffer;
+    glm::ivec2 size;
+    glfwGetFramebufferSize(window, &framebuffer.x, &framebuffer.y);
+    glfwGetWindowSize(window, &size.x, &size.y);
+    const glm::ivec2 fitted = viewportFor(framebuffer, size, viewport);
+    if (fitted != viewport) {
+        viewport = fitted;
+        glViewport(0, 0, viewport.x, viewport.y);
+    }
 }
 
 void drawFrame(GLuint program, CachedUniforms cached, const CameraFrame& frame,

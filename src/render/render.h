@@ -5,6 +5,7 @@
 #include "sponge/sponge.h"
 
 #include <GL/glew.h>
+#include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
 #include <array>
@@ -38,6 +39,14 @@ CubeMesh createCubeMesh();
 GLuint createInstanceBuffer(const std::vector<Instance>& instances);
 
 CachedUniforms lookUpCachedUniforms(GLuint program);
+
+// The window's first 800 × 600 units in framebuffer pixels, for a framebuffer of `framebuffer`
+// pixels behind a window of `window` units (more pixels than units on a scaled desktop); a window
+// with no size (minimised) keeps `current`.
+glm::ivec2 viewportFor(glm::ivec2 framebuffer, glm::ivec2 window, glm::ivec2 current);
+
+// Sets the viewport anew when the window's scale has changed it; a resize keeps it.
+void fitViewportToScale(GLFWwindow* window, glm::ivec2& viewport);
 
 // Sends the frame's shader inputs and draws `count` cubes with one instanced draw.
 void drawFrame(GLuint program, CachedUniforms cached, const CameraFrame& frame,

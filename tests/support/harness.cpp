@@ -369,7 +369,19 @@ bool ShownViewer::show(int frames) {
     return window != 0 && run.waitForFrames(frames);
 }
 
-RgbImage ShownViewer::settledScreenshot() {
+RgbImage settledScreenshot(ViewerRun& run, Display* x, Window window) {
     run.waitForFrames(2, run.framesDrawn());
-    return grabWindow(display.x(), window);
+    RgbImage shot = grabWindow(x, window);
+    for (int frame = 0; frame < 30 && run.waitForFrames(1, run.framesDrawn()); ++frame) {
+        RgbImage next = grabWindow(x, window);
+        if (next.width == shot.width && next.rgb == shot.rgb) {
+            break;
+        }
+        shot = std::move(next);
+    }
+    return shot;
+}
+
+RgbImage ShownViewer::settledScreenshot() {
+    return ::settledScreenshot(run, display.x(), window);
 }

@@ -110,6 +110,9 @@ void sendKey(Display* x, const char* keyName, bool down);
 void closeWindow(Display* x, Window window);
 void resizeWindow(Display* x, Window window, int width, int height);
 std::vector<Window> topLevelWindows(Display* x, const std::string& title);
+// The window's picture once two frames have passed and it stands still: a driver may show a frame
+// some frames after its swap, so screenshots are taken a frame apart (at most 30) until two agree.
+RgbImage settledScreenshot(ViewerRun& run, Display* x, Window window);
 
 // The viewer with the project's shaders on a display of its own, its window shown and its
 // first frames drawn.
@@ -124,5 +127,5 @@ struct ShownViewer {
 
     // Waits for the window and `frames` frames; false when either does not come.
     bool show(int frames = 2);
-    RgbImage settledScreenshot(); // after two more frames, so that no key is still acting
+    RgbImage settledScreenshot(); // so that no key is still acting
 };
