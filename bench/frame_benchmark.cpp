@@ -17,12 +17,12 @@ namespace {
 
 constexpr int warmUpFrames = 3;
 
-struct Flight {
+struct NamedFlight {
     const char* name;
     const char* file;
 };
-const Flight flights[] = {{"still start view", CORVANE_FLIGHT_DIR "/still.txt"},
-                          {"dive into the sponge", CORVANE_FLIGHT_DIR "/dive.txt"}};
+const NamedFlight flights[] = {{"still start view", CORVANE_FLIGHT_DIR "/still.txt"},
+                               {"dive into the sponge", CORVANE_FLIGHT_DIR "/dive.txt"}};
 
 struct Sample {
     std::vector<double> intervals; // seconds between presented frames, after the warm-up
@@ -37,31 +37,17 @@ double median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-double peakResidentMiB(int pid) {
-    std::smatch match;
-    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-    const std::regex peak("VmHWM:\\s+(\\d+) kB");
-    return std::regex_search(status, match, peak) ? std::stod(match[1]) / 1024 : 0;
-}
-
 // One run of the viewer along `flight`, which closes it after its last frame.
-Sample measure(const VirtualDisplay& display, const std::string& shaderDir, const Flight& flight) {
-    const std::string dir = makeTempDir();
-    for (const char* name : {"vertex.fs", "fragment.fs"}) {
-        writeFile(dir + "/" + name, readFile(shaderDir + "/" + name));
-    }
-    ViewerRun run(dir, display.name(), {{"CORVANE_FLIGHT", flight.file}});
-    std::istringstream lines(readFile(flight.file));
-    int frames = 0;
-    for (std::string line; std::getline(lines, line);) {
-        frames += std::atoi(line.c_str());
-    }
+Sample measure(const VirtualDisplay& display, const std::string& shaderDir,
+               const NamedFlight& flight) {
+    ViewerRun run(workDirWithShaders(shaderDir), display.name(), {{"CORVANE_FLIGHT", flight.file}});
+    const auto frames = static_cast<int>(readFlight(flight.file).keys.size());
     // The peak is read just before the last frame, while the process is still there.
     if (!run.waitForFrames(frames - 1, 0, 600)) {
         std::fprintf(stderr, "the viewer did not fly %s with %s\n", flight.file, shaderDir.c_str());
         std::exit(1);
     }
-    const double peak = peakResidentMiB(run.pid());
+    const double peak = statusMiB(run.pid(), "VmHWM");
     if (run.waitForExit(120) != 0) {
         std::fprintf(stderr, "the viewer did not end its flight with status 0\n");
         std::exit(1);
@@ -118,7 +104,7 @@ int main(int argc, char** argv) {
     std::vector<Sample> floor;
     std::string rows;
     std::ofstream data(argc > 4 ? argv[4] : "/dev/null");
-    for (const Flight& flight : flights) {
+    for (const NamedFlight& flight : flights) {
         std::vector<Sample> oursHere;
         std::vector<Sample> floorHere;
         for (int i = 0; i < runs; ++i) {

@@ -1,30 +1,17 @@
 // Flies the real viewer with random key presses for a while, then closes it. It must keep
 // running throughout, end with status 0, and its memory must stop growing after warm-up.
 // Usage: long_flight [SECONDS (600)] [SEED (7)]; prints resident memory as it goes.
+#include "flight_keys.h"
 #include "harness.h"
 
 #include <cstdio>
 #include <random>
-#include <regex>
 #include <thread>
-
-namespace {
-
-double residentMiB(int pid) {
-    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-    std::smatch match;
-    return std::regex_search(status, match, std::regex("VmRSS:\\s+(\\d+) kB"))
-               ? std::stod(match[1]) / 1024
-               : 0;
-}
-
-} // namespace
 
 // NOLINTNEXTLINE(bugprone-exception-escape): a failed measurement may end the tool
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 600;
     std::mt19937 random(argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 7U);
-    const char* keys[] = {"w", "a", "s", "d", "Left", "Right", "Up", "Down"};
 
     ShownViewer viewer;
     if (!viewer.show()) {
@@ -45,7 +32,7 @@ int main(int argc, char** argv) {
         // Toggle one random key, then let a random 20 to 400 ms pass.
         const size_t k = random() % 8;
         held[k] = !held[k];
-        sendKey(x, keys[k], held[k]);
+        sendKey(x, flightKeys[k].xName, held[k]);
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 381));
         if (!viewer.run.running()) {
             std::printf("FAIL: the viewer stopped after %.0f s\n", monotonicSeconds() - start);
@@ -54,7 +41,7 @@ int main(int argc, char** argv) {
         const double now = monotonicSeconds() - start;
         if (now - lastReport >= 30) {
             lastReport = now;
-            const double rss = residentMiB(viewer.run.pid());
+            const double rss = statusMiB(viewer.run.pid(), "VmRSS");
             if (now >= warmUp && warmRss == 0) {
                 warmRss = rss;
             }
@@ -68,7 +55,7 @@ int main(int argc, char** argv) {
     }
     for (size_t k = 0; k < 8; ++k) {
         if (held[k]) {
-            sendKey(x, keys[k], false);
+            sendKey(x, flightKeys[k].xName, false);
         }
     }
     closeWindow(x, viewer.window);

@@ -53,10 +53,9 @@ class GlScene : public ::testing::Test {
         camera.yaw = pose.yaw;
         camera.pitch = pose.pitch;
         const CameraFrame frame = updateCameraFrame(camera);
-        const glm::vec3 fog = glm::vec3(237.0f, 233.0f, 232.0f) / 255.0f;
-        glClearColor(fog.r, fog.g, fog.b, 1.0f);
+        glClearColor(fogColor.r, fogColor.g, fogColor.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawFrame(program, lookUpCachedUniforms(program), frame, camera.position, fog,
+        drawFrame(program, lookUpCachedUniforms(program), frame, camera.position, fogColor,
                   mesh_.vertexArray, static_cast<GLsizei>(instances.size()));
         std::vector<float> depth(size_t{800} * 600);
         glReadPixels(0, 0, 800, 600, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
@@ -179,38 +178,24 @@ TEST_F(GlScene, DrawsWhatTheUnculledShadersDraw) {
         {"0.05 before a face, facing it", {{49.95f, -74.07f, 0.0f}, 1.5707964f, 0.0f}},
         {"0.05 before a face, aslant", {{49.95f, -74.07f, 0.0f}, 1.2f, -0.4f}},
         {"grazing a face", {{50.0f, -74.07f, 20.0f}, 0.0f, 0.0f}},
-        {"straight up at the pitch limit", {{0.0f, 0.0f, 3.0f}, 0.0f, 1.553343f}},
+        {"straight up at the pitch limit", {startPose.position, 0.0f, pitchLimit}},
     };
-    // The dive: a frame delta, then stretches of frames with the keys held.
+    // The dive, frame by frame, its keys in the order of the flight's key bits.
+    const Flight dive = readFlight(std::string(CORVANE_FLIGHT_DIR) + "/dive.txt");
+    bool CameraKeys::*const fields[8] = {
+        &CameraKeys::forward,  &CameraKeys::back,      &CameraKeys::left,   &CameraKeys::right,
+        &CameraKeys::turnLeft, &CameraKeys::turnRight, &CameraKeys::turnUp, &CameraKeys::turnDown};
     FlyCamera camera;
-    std::istringstream flight(readFile(std::string(CORVANE_FLIGHT_DIR) + "/dive.txt"));
-    std::string word;
-    float dt = 0;
-    flight >> word >> dt;
-    int frame = 0;
-    for (std::string line; std::getline(flight, line);) {
-        std::istringstream words(line);
-        int frames = 0;
-        words >> frames;
-        // The key names of a flight file, as the frame probe reads them.
-        const std::pair<const char*, bool CameraKeys::*> names[] = {
-            {"w", &CameraKeys::forward},     {"s", &CameraKeys::back},
-            {"a", &CameraKeys::left},        {"d", &CameraKeys::right},
-            {"left", &CameraKeys::turnLeft}, {"right", &CameraKeys::turnRight},
-            {"up", &CameraKeys::turnUp},     {"down", &CameraKeys::turnDown}};
+    for (size_t frame = 0; frame < dive.keys.size(); ++frame) {
+        if (frame % 10 == 0) {
+            poses.push_back({"dive frame " + std::to_string(frame + 1),
+                             {camera.position, camera.yaw, camera.pitch}});
+        }
         CameraKeys keys{};
-        while (words >> word) {
-            for (const auto& [name, key] : names) {
-                keys.*key |= word == name;
-            }
+        for (unsigned i = 0; i < 8; ++i) {
+            keys.*fields[i] = (dive.keys[frame] >> i) & 1U;
         }
-        for (int k = 0; k < frames; ++k, ++frame) {
-            if (frame % 10 == 0) {
-                poses.push_back({"dive frame " + std::to_string(frame + 1),
-                                 {camera.position, camera.yaw, camera.pitch}});
-            }
-            steerCamera(camera, keys, dt, updateCameraFrame(camera));
-        }
+        steerCamera(camera, keys, dive.delta, updateCameraFrame(camera));
     }
     for (const auto& [name, pose] : poses) {
         RgbImage picture;

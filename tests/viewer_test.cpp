@@ -48,13 +48,13 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
     const RgbImage shot = viewer.settledScreenshot();
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);
-    const Agreement agreement = compareCoverage(castSponge({{0, 0, 3}, 0, 0}), shot);
+    const Agreement agreement = compareCoverage(castSponge(startPose), shot);
     std::printf("start view: %.3f%% of %ld pixels agree\n", 100 * agreement.fraction(),
                 agreement.compared);
     EXPECT_GE(agreement.fraction(), 0.995);
     // Straight ahead the tunnel opens onto the background, drawn in the fog colour.
     const std::uint8_t* centre = shot.at(400, 300);
-    EXPECT_EQ(std::vector<int>(centre, centre + 3), (std::vector<int>{237, 233, 232}));
+    EXPECT_TRUE(std::equal(centre, centre + 3, fogRgb));
 
     // Escape is not a way out.
     focusWindow(viewer.display.x(), viewer.window);
@@ -110,7 +110,7 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
                                            [](int a, int b) { return std::abs(a - b) <= 2; });
                     } else {
                         ++outside;
-                        fog += pixel[0] == 237 && pixel[1] == 233 && pixel[2] == 232;
+                        fog += std::equal(pixel, pixel + 3, fogRgb);
                     }
                 }
             }
@@ -399,7 +399,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
                 (times.back() - times.front()) / double(times.size() - 1));
 
     // Each frame draws the view from where the previous frame's keys left the camera.
-    EXPECT_LT(glm::distance(shown.front().eye, glm::vec3(0, 0, 3)), 1e-5f);
+    EXPECT_LT(glm::distance(shown.front().eye, startPose.position), 1e-5f);
     for (size_t k = 1; k < shown.size(); ++k) {
         EXPECT_LT(glm::distance(shown[k].eye, shown[k - 1].cameraPos), 1e-3f) << "frame " << k;
     }
@@ -413,9 +413,9 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     float highest = 0;
     for (size_t k = 0; k + 1 < shown.size(); ++k) {
         const auto [action, step] = keyAction(shown[k], shown[k + 1]);
-        const float speed = action.rfind("turn", 0) == 0 ? 1.5f : 40.0f;
+        const float speed = action.rfind("turn", 0) == 0 ? turnSpeed : moveSpeed;
         const float expectedStep = speed * static_cast<float>(clock[k + 1] - clock[k]);
-        const bool stopped = std::abs(shown[k + 1].front.y) > std::sin(1.553343f - 1e-4f);
+        const bool stopped = std::abs(shown[k + 1].front.y) > std::sin(pitchLimit - 1e-4f);
         if (!action.empty() && !stopped) {
             EXPECT_NEAR(step, expectedStep, 1e-3f * expectedStep + 1e-4f)
                 << "frame " << k << ": " << action;
@@ -431,7 +431,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
         expected.emplace_back(key.action);
     }
     EXPECT_EQ(actions, expected);
-    EXPECT_NEAR(highest, 1.553343f, 1e-4f);
+    EXPECT_NEAR(highest, pitchLimit, 1e-4f);
 
     // The picture after the flight forward is the sponge from where the trace says it went.
     const Pose pose{shown[forwardEnd].cameraPos, 0, 0};

@@ -2,6 +2,7 @@
 #include "harness.h"
 
 #include "close_request.h"
+#include "flight_keys.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -11,11 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -277,12 +280,40 @@ bool ViewerRun::waitForFrames(int count, int since, double seconds) {
     return true;
 }
 
-std::string workDirWithShaders() {
+std::string workDirWithShaders(const std::string& shaderDir) {
     std::string dir = makeTempDir();
     for (const char* name : {"vertex.fs", "fragment.fs"}) {
-        writeFile(dir + "/" + name, readFile(std::string(CORVANE_SHADER_DIR) + "/" + name));
+        writeFile(dir + "/" + name, readFile(shaderDir + "/" + name));
     }
     return dir;
+}
+
+double statusMiB(int pid, const std::string& field) {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    std::smatch match;
+    return std::regex_search(status, match, std::regex(field + ":\\s+(\\d+) kB"))
+               ? std::stod(match[1]) / 1024
+               : 0;
+}
+
+Flight readFlight(const std::string& path) {
+    Flight flight;
+    std::istringstream lines(readFile(path));
+    std::string word;
+    lines >> word >> flight.delta;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        int frames = 0;
+        words >> frames;
+        unsigned held = 0;
+        while (words >> word) {
+            for (unsigned i = 0; i < 8; ++i) {
+                held |= word == flightKeys[i].word ? 1U << i : 0U;
+            }
+        }
+        flight.keys.insert(flight.keys.end(), static_cast<size_t>(std::max(frames, 0)), held);
+    }
+    return flight;
 }
 
 std::vector<Window> topLevelWindows(Display* x, const std::string& title) {

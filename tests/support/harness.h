@@ -99,8 +99,19 @@ class ViewerRun : public ProcessRun {
     std::string callLog_;
 };
 
-// A working directory holding the project's own shader files.
-std::string workDirWithShaders();
+// A working directory holding the shader files of `shaderDir` (the project's own by default).
+std::string workDirWithShaders(const std::string& shaderDir = CORVANE_SHADER_DIR);
+
+// A field of a process's status under /proc, such as "VmRSS", in MiB; 0 when it cannot be read.
+double statusMiB(int pid, const std::string& field);
+
+// A flight file (as the frame probe flies it): its frame delta and, per frame, the keys held
+// (bit i: flightKeys[i] of flight_keys.h).
+struct Flight {
+    float delta = 0;
+    std::vector<unsigned> keys;
+};
+Flight readFlight(const std::string& path);
 
 // The mapped top-level window titled `title`, or 0 when none appears within `seconds`.
 Window waitForWindow(Display* x, const std::string& title, double seconds = 60);

@@ -15,7 +15,6 @@ constexpr double cell = 2.0 * half / cells;
 constexpr double nearPlane = 0.1;
 constexpr double farPlane = 500.0;
 constexpr double infinity = std::numeric_limits<double>::infinity();
-const std::uint8_t fogRgb[3] = {237, 233, 232};
 
 // Distance along the unit ray to the first solid cell, or infinity.
 double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {

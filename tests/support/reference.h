@@ -2,18 +2,12 @@
 #pragma once
 
 #include "harness.h"
+#include "scene.h"
 
 #include <glm/vec3.hpp>
 
 #include <limits>
 #include <vector>
-
-// Where the camera is and where it looks, as the viewer's camera state holds them.
-struct Pose {
-    glm::vec3 position;
-    float yaw;
-    float pitch;
-};
 
 // Eye-space depth (distance along the view axis) per pixel, or +infinity where the ray
 // leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels back.

@@ -1,0 +1,67 @@
+# Installing and packaging: on Windows one folder, zipped and as an installer; elsewhere the
+# layout of a desktop program and a Debian package.
+if(WIN32)
+  # One folder, unpacked from the zip or installed: the viewer with its shaders beside it (a
+  # double-click starts it there), a short README and the notices of the libraries linked in,
+  # named by CORVANE_NOTICES.
+  install(TARGETS corvane RUNTIME DESTINATION .)
+  install(FILES shaders/vertex.fs shaders/fragment.fs data/windows/README.txt DESTINATION .)
+  install(FILES data/copyright DESTINATION notices RENAME Corvane.txt)
+  install(FILES ${CORVANE_NOTICES} DESTINATION notices)
+  set(CPACK_GENERATOR ZIP NSIS)
+  set(CPACK_PACKAGE_NAME corvane)
+  set(CPACK_PACKAGE_VENDOR "The Corvane developers")
+  set(CPACK_PACKAGE_FILE_NAME corvane-${PROJECT_VERSION}-win64)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY Corvane)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Corvane)
+  set(CPACK_PACKAGE_EXECUTABLES corvane Corvane)
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_NSIS_DISPLAY_NAME Corvane)
+  set(CPACK_NSIS_PACKAGE_NAME Corvane)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME corvane.exe)
+  set(CPACK_NSIS_MUI_ICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
+  # A 64-bit installer into the 64-bit Program Files.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  include(CPack)
+  return()
+endif()
+
+# Installed as a desktop program: the viewer in libexec, its shaders in the data directory, and a
+# `corvane` command that starts it there, whatever the working directory; a menu entry, an icon
+# made from the start view, a manual page.
+include(GNUInstallDirs)
+install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/corvane)
+install(FILES shaders/vertex.fs shaders/fragment.fs DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane)
+configure_file(data/corvane.in corvane-command @ONLY)
+install(PROGRAMS ${CMAKE_BINARY_DIR}/corvane-command DESTINATION ${CMAKE_INSTALL_BINDIR}
+        RENAME corvane)
+install(FILES data/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 32 48 64 128 256)
+  install(FILES data/icons/corvane-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME corvane.png)
+endforeach()
+configure_file(data/corvane.1 corvane.1 @ONLY)
+# Debian wants its documentation compressed, without a time stamp.
+execute_process(COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/corvane.1
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/corvane.1.gz)
+execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/changelog
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/corvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz data/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvane)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME corvane)
+set(CPACK_PACKAGE_CONTACT "The Corvane developers <developers@corvane.example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive viewer of a cube-subdivision fractal")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Corvane builds a sponge fractal of 160000 cubes on the CPU, uploads it once and
+draws it every frame with one instanced OpenGL 4.3 core draw, while you fly
+through it with W, A, S, D and the arrow keys. It runs on X11 and Wayland.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
