@@ -180,33 +180,3 @@ Agreement compareCoverage(const DepthImage& reference, const RgbImage& screensho
         });
     return agreement;
 }
-
-BestPose bestMatchingPose(const std::vector<Pose>& candidates, const RgbImage& screenshot,
-                          int width, int height) {
-    const auto fractionAt = [&](size_t i, int w, int h) {
-        return compareCoverage(castSponge(candidates[i], w, h), screenshot).fraction();
-    };
-    // A quick pass at low resolution finds the run of candidates that match best there; the
-    // low resolution blurs edges, so every candidate of that run is then tried at full size.
-    std::vector<double> coarse(candidates.size());
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        coarse[i] = fractionAt(i, width, height);
-    }
-    const double top = *std::max_element(coarse.begin(), coarse.end());
-    size_t first = candidates.size();
-    size_t last = 0;
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (coarse[i] >= top - 1e-4) {
-            first = std::min(first, i);
-            last = i;
-        }
-    }
-    BestPose best{candidates[first], -1.0};
-    for (size_t i = first < 3 ? 0 : first - 3; i < std::min(candidates.size(), last + 4); ++i) {
-        const double fraction = fractionAt(i, 800, 600);
-        if (fraction > best.fraction) {
-            best = {candidates[i], fraction};
-        }
-    }
-    return best;
-}

@@ -49,12 +49,3 @@ Agreement compareDepth(const DepthImage& reference, const std::vector<float>& de
 // pixel centres) with the reference: a cube well inside the fog must differ from the fog
 // colour, and a ray that misses or goes past the fog end must show exactly the fog colour.
 Agreement compareCoverage(const DepthImage& reference, const RgbImage& screenshot);
-
-// The pose among `candidates` (in order along one parameter) whose reference best matches
-// the screenshot, with its full-size agreement; `width` × `height` is the first, quick pass.
-struct BestPose {
-    Pose pose;
-    double fraction;
-};
-BestPose bestMatchingPose(const std::vector<Pose>& candidates, const RgbImage& screenshot,
-                          int width, int height);

@@ -1,0 +1,229 @@
+// The frame probe, a test and benchmark aid preloaded into the viewer: it wraps some of its GLFW,
+// GLEW and GLX calls for five jobs, one section each, each switched on by an environment variable
+// (the table is in docs/testing.md): the call log, faults, flights, the frame log and pictures.
+#define _GNU_SOURCE
+#include "flight_keys.h" // and with it GLFW's declarations
+
+#include <GL/gl.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+// The real function of that name, looked up once, as `real`.
+#define REAL(name)                                                                                 \
+    static __typeof__(&name) real;                                                                 \
+    if (real == NULL) {                                                                            \
+        *(void**)&real = dlsym(RTLD_NEXT, #name);                                                  \
+    }
+
+// Appends one formatted line to the file named by `variable`, opened on first use (`*log` starts
+// at -2); a log that cannot be opened or written is given up.
+static void appendLine(int* log, const char* variable, const char* format, ...) {
+    if (*log == -2) {
+        const char* path = getenv(variable);
+        *log = path != NULL ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    }
+    if (*log < 0) {
+        return;
+    }
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    const int length = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (length < 0 || length >= (int)sizeof line || write(*log, line, (size_t)length) != length) {
+        *log = -1;
+    }
+}
+
+// True when `caller` lies outside the library that defines `function`: the viewer's call, not
+// one GLFW makes of its own functions.
+static int fromOutside(void* function, void* caller) {
+    Dl_info defined;
+    Dl_info calling;
+    return dladdr(function, &defined) == 0 || dladdr(caller, &calling) == 0 ||
+           defined.dli_fbase != calling.dli_fbase;
+}
+
+// Logs the viewer's call of the wrapped function (`real`): one line ending in a newline.
+static int callLog = -2;
+#define LOG_CALL(...)                                                                              \
+    do {                                                                                           \
+        if (fromOutside(*(void**)&real, __builtin_return_address(0))) {                            \
+            appendLine(&callLog, "CORVANE_CALL_LOG", __VA_ARGS__);                                 \
+        }                                                                                          \
+    } while (0)
+
+// --- The call log: the viewer's context set-up, as it asked for it.
+
+void glfwWindowHint(int hint, int value) {
+    REAL(glfwWindowHint)
+    LOG_CALL("glfwWindowHint(0x%X, 0x%X)\n", hint, value);
+    real(hint, value);
+}
+
+GLFWwindow* glfwCreateWindow(int width, int height, const char* title, GLFWmonitor* monitor,
+                             GLFWwindow* share) {
+    REAL(glfwCreateWindow)
+    LOG_CALL("glfwCreateWindow(%d, %d, \"%s\", %s, %s)\n", width, height, title,
+             monitor != NULL ? "monitor" : "NULL", share != NULL ? "share" : "NULL");
+    return real(width, height, title, monitor, share);
+}
+
+void glfwMakeContextCurrent(GLFWwindow* window) {
+    REAL(glfwMakeContextCurrent)
+    LOG_CALL("glfwMakeContextCurrent()\n");
+    real(window);
+}
+
+void glfwSwapInterval(int interval) {
+    REAL(glfwSwapInterval)
+    LOG_CALL("glfwSwapInterval(%d)\n", interval);
+    real(interval);
+}
+
+unsigned glewInit(void) {
+    REAL(glewInit)
+    // The flag in use: the viewer's own copy of it, should it ever set it.
+    const unsigned char* experimental = dlsym(RTLD_DEFAULT, "glewExperimental");
+    const int flag = experimental != NULL ? *experimental : -1;
+    const unsigned status = real();
+    LOG_CALL("glewInit() = %u with glewExperimental %d\n", status, flag);
+    return status;
+}
+
+// --- Faults: a GLX with no current display, or a GL that GLEW finds no version of.
+
+typedef struct _XDisplay Display;
+
+static Display* noCurrentDisplay(void) {
+    return NULL;
+}
+
+// GLEW finds glGetString and glXGetCurrentDisplay through here.
+void (*glXGetProcAddressARB(const unsigned char* name))(void) {
+    REAL(glXGetProcAddressARB)
+    if (getenv("CORVANE_NO_GLX_DISPLAY") != NULL &&
+        strcmp((const char*)name, "glXGetCurrentDisplay") == 0) {
+        return (void (*)(void))noCurrentDisplay;
+    }
+    if (getenv("CORVANE_NO_GL_VERSION") != NULL && strcmp((const char*)name, "glGetString") == 0) {
+        return NULL;
+    }
+    return real(name);
+}
+
+// --- Flights: the viewer's clock and keys, scripted frame by frame.
+
+// The flight: the frame delta and, per frame, the keys held (bit i: flightKeys[i]).
+static double flightDelta;
+static unsigned char* heldKeys;
+static long flightFrames = -1; // -1: not read yet; 0: no flight
+static long clockReadings;     // the viewer's readings of the clock so far
+
+static long readFlight(void) {
+    const char* path = getenv("CORVANE_FLIGHT");
+    FILE* file = path != NULL ? fopen(path, "r") : NULL;
+    long total = 0;
+    if (file == NULL || fscanf(file, " delta %lf", &flightDelta) != 1) {
+        return file != NULL ? (fclose(file), 0) : 0;
+    }
+    long frames = 0;
+    char line[256] = "";
+    while (fscanf(file, " %ld%255[^\n]", &frames, line) >= 1 && frames > 0) {
+        unsigned char held = 0;
+        for (char* key = strtok(line, " \t"); key != NULL; key = strtok(NULL, " \t")) {
+            for (unsigned i = 0; i < 8; ++i) {
+                held |= strcmp(key, flightKeys[i].word) == 0 ? 1U << i : 0;
+            }
+        }
+        unsigned char* grown = realloc(heldKeys, (size_t)(total + frames));
+        if (grown == NULL) {
+            break; // the flight ends with what fits
+        }
+        heldKeys = grown;
+        memset(heldKeys + total, held, (size_t)frames);
+        total += frames;
+        line[0] = '\0';
+    }
+    fclose(file);
+    return total;
+}
+
+static long flightLength(void) {
+    if (flightFrames < 0) {
+        flightFrames = readFlight();
+    }
+    return flightFrames;
+}
+
+double glfwGetTime(void) {
+    REAL(glfwGetTime)
+    const int viewer = fromOutside(*(void**)&real, __builtin_return_address(0));
+    const double now = viewer && flightLength() > 0 ? (double)clockReadings * flightDelta : real();
+    clockReadings += viewer;
+    LOG_CALL("glfwGetTime() = %.9f\n", now);
+    return now;
+}
+
+// In flight, frame n (its clock read n times since start-up) holds the keys of its stretch.
+int glfwGetKey(GLFWwindow* window, int key) {
+    REAL(glfwGetKey)
+    if (flightLength() == 0) {
+        return real(window, key);
+    }
+    const long frame = clockReadings - 1;
+    for (unsigned i = 0; i < 8; ++i) {
+        if (flightKeys[i].glfwKey == key && frame >= 1 && frame <= flightFrames) {
+            return (heldKeys[frame - 1] >> i) & 1U;
+        }
+    }
+    return 0;
+}
+
+// --- The frame log, and in flight the picture of each frame.
+
+// Saves the frame about to be presented as a binary PPM, top row first.
+static void saveFrame(const char* directory, unsigned long frame) {
+    enum { width = 800, height = 600, row = width * 3 };
+    void (*readPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) = NULL;
+    *(void**)&readPixels = dlsym(RTLD_DEFAULT, "glReadPixels");
+    static unsigned char pixels[height][row];
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%04lu.ppm", directory, frame);
+    FILE* file = readPixels != NULL ? fopen(path, "wb") : NULL;
+    if (file == NULL) {
+        return;
+    }
+    readPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    fprintf(file, "P6\n%d %d\n255\n", width, height);
+    for (int y = height - 1; y >= 0; --y) {
+        fwrite(pixels[y], 1, row, file);
+    }
+    fclose(file);
+}
+
+void glfwSwapBuffers(GLFWwindow* window) {
+    REAL(glfwSwapBuffers)
+    static int frameLog = -2;
+    static unsigned long frames;
+
+    const char* saveTo = getenv("CORVANE_FLIGHT_FRAMES");
+    if (saveTo != NULL && flightLength() > 0) {
+        saveFrame(saveTo, frames + 1);
+    }
+    real(window);
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld\n", ++frames, (long long)now.tv_sec,
+               now.tv_nsec);
+    if (flightLength() > 0 && (long)frames >= flightLength()) {
+        REAL(glfwSetWindowShouldClose)
+        real(window, 1);
+    }
+}
