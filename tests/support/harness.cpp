@@ -82,9 +82,11 @@ VirtualDisplay::~VirtualDisplay() {
     if (x_ != nullptr) {
         XCloseDisplay(x_);
     }
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+    // Xvfb misses a SIGTERM that comes just before it sleeps (for up to ten minutes): send it
+    // again until it ends, and after 10 s kill it.
+    for (int tries = 0; pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; ++tries) {
+        kill(pid_, tries < 500 ? SIGTERM : SIGKILL);
+        nap();
     }
 }
 
