@@ -1,11 +1,23 @@
 # Installing and packaging: on Windows one folder, zipped and as an installer; elsewhere the
 # layout of a desktop program and a Debian package.
+
+# The version is written once, in project(); what the package says of it must follow.
+file(STRINGS data/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^corvane \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "data/changelog's top entry is not version ${PROJECT_VERSION}: ${changelog_top}")
+endif()
+file(STRINGS data/corvane.1 manual_title LIMIT_COUNT 1)
+if(NOT manual_title MATCHES "\"Corvane @PROJECT_VERSION@\"")
+  message(FATAL_ERROR "data/corvane.1's title does not take the version from the build: ${manual_title}")
+endif()
+
 if(WIN32)
   # One folder, unpacked from the zip or installed: the viewer with its shaders beside it (a
   # double-click starts it there), a short README and the notices of the libraries linked in,
   # named by CORVANE_NOTICES.
   install(TARGETS corvane RUNTIME DESTINATION .)
-  install(FILES shaders/vertex.fs shaders/fragment.fs data/windows/README.txt DESTINATION .)
+  configure_file(data/windows/README.txt README.txt @ONLY)
+  install(FILES shaders/vertex.fs shaders/fragment.fs ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES data/copyright DESTINATION notices RENAME Corvane.txt)
   install(FILES ${CORVANE_NOTICES} DESTINATION notices)
   set(CPACK_GENERATOR ZIP NSIS)
@@ -21,8 +33,8 @@ if(WIN32)
   set(CPACK_NSIS_INSTALLED_ICON_NAME corvane.exe)
   set(CPACK_NSIS_MUI_ICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
   set(CPACK_NSIS_MUI_UNIICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
-  # A 64-bit installer into the 64-bit Program Files.
-  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  # A 64-bit installer into the 64-bit Program Files; no build times stored for its files.
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   include(CPack)
   return()
@@ -33,11 +45,21 @@ endif()
 # made from the start view, a manual page.
 include(GNUInstallDirs)
 install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/corvane)
+# Stripped as Debian strips a program: no compiler notes either.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/corvane/corvane\")
+endif()")
 install(FILES shaders/vertex.fs shaders/fragment.fs DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane)
 configure_file(data/corvane.in corvane-command @ONLY)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/corvane-command DESTINATION ${CMAKE_INSTALL_BINDIR}
         RENAME corvane)
 install(FILES data/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The software centres' entry; its release is dated by SOURCE_DATE_EPOCH when that is set.
+string(TIMESTAMP release_date "%Y-%m-%d" UTC)
+configure_file(data/corvane.metainfo.xml org.example.corvane.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/org.example.corvane.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48 64 128 256)
   install(FILES data/icons/corvane-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME corvane.png)

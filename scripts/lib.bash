@@ -14,7 +14,7 @@ apt_install() {
     "$@" >/dev/null
 }
 
-# The Debian archive apt already uses (its main component), such as http://deb.debian.org/debian.
+# The Debian archive apt already uses: the address of its main component.
 debian_mirror() {
   apt-cache policy | awk '$3 ~ /^[a-z]+\/main$/ && $2 ~ /^https?:/ { print $2; exit }'
 }
@@ -27,6 +27,70 @@ configure() {
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
+# The version, written once: in the project() line of CMakeLists.txt.
+project_version() {
+  sed -n 's/^project(Corvane VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt
+}
+
+# The files of this tree as released, NUL-separated and sorted: git's in a clone; in an unpacked
+# source tarball, every file but the build folders, dist/ and the release stamp.
+tree_files() {
+  if [ -e .git ]; then
+    git ls-files -z
+  else
+    find . -type f ! -path './build*' ! -path './dist/*' ! -path ./RELEASE -printf '%P\0' |
+      LC_ALL=C sort -z
+  fi
+}
+
+# Windows builds of GLFW and GLEW from Debian's own source packages at pinned versions (apt
+# checks their signatures), GLM's headers as Debian ships them, and the two libraries' licences,
+# kept in /var/cache/corvane (~/.cache/corvane when that is not writable) and reused while
+# intact; exports their folder as CORVANE_WINDOWS_DEPS.
+windows_glfw=3.3.8-1
+windows_glew=2.2.0-4
+windows_deps() {
+  local cache=/var/cache/corvane
+  mkdir -p "$cache" 2>/dev/null && [ -w "$cache" ] || cache="$HOME/.cache/corvane"
+  export CORVANE_WINDOWS_DEPS="$cache/windows-glfw-$windows_glfw-glew-$windows_glew"
+  local deps=$CORVANE_WINDOWS_DEPS
+  [ -f "$deps/.ready" ] && [ -f "$deps/lib/libglfw3.a" ] && [ -f "$deps/lib/glew32s.lib" ] && return
+  if ! apt-get source --print-uris "glfw3=$windows_glfw" >/dev/null 2>&1; then
+    local mirror
+    mirror=$(debian_mirror)
+    echo "Adding the source packages of the archive apt uses to its sources"
+    printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: %s\n' "$mirror" \
+      "$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+      /usr/share/keyrings/debian-archive-keyring.gpg |
+      as_root tee /etc/apt/sources.list.d/corvane-sources.sources >/dev/null
+    as_root apt-get update -qq
+  fi
+  local work glfw_src glew_src
+  work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq "glfw3=$windows_glfw" "glew=$windows_glew" >/dev/null 2>&1)
+  glfw_src=$(echo "$work"/glfw3-*/)
+  glew_src=$(echo "$work"/glew-*/)
+  rm -rf "$deps"
+  mkdir -p "$deps/include/GL" "$deps/lib" "$deps/share/cmake" "$deps/notices"
+  CFLAGS="-ffile-prefix-map=$work=." cmake -S "$glfw_src" -B "$work/glfw-build" \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF \
+    -DCMAKE_INSTALL_PREFIX="$deps" >/dev/null
+  cmake --build "$work/glfw-build" --parallel "$(nproc)" --target install >/dev/null
+  # GLEW is one C file; built static, without GLU, as Corvane uses it.
+  x86_64-w64-mingw32-gcc-posix -O2 -ffile-prefix-map="$work=." -DGLEW_STATIC -DGLEW_NO_GLU \
+    -I"$glew_src/include" -c "$glew_src/src/glew.c" -o "$work/glew.o"
+  # Named as CMake's FindGLEW looks for a static GLEW on Windows; D: no dates in the archive.
+  x86_64-w64-mingw32-ar rcsD "$deps/lib/glew32s.lib" "$work/glew.o"
+  cp "$glew_src"/include/GL/{glew.h,wglew.h} "$deps/include/GL/"
+  cp -r /usr/include/glm "$deps/include/"
+  cp -r /usr/share/cmake/glm "$deps/share/cmake/"
+  cp "$glfw_src/LICENSE.md" "$deps/notices/GLFW.txt"
+  cp "$glew_src/LICENSE.txt" "$deps/notices/GLEW.txt"
+  rm -rf "$work"
+  touch "$deps/.ready"
+}
+
 # Makes a minimal Debian root of the suite $2 (trixie, bookworm) at $1, for the architecture $3
 # (this machine's by default; another runs through qemu), unless an intact one is there.
 make_root() {
@@ -36,12 +100,25 @@ make_root() {
   bash scripts/setup debootstrap
   local mirror
   mirror=$(debian_mirror)
-  echo "Making a Debian $2 ${3:-} root in $1 from $mirror"
+  echo "Making a Debian $2 ${3:-} root in $1 from the archive apt uses"
   rm -rf "$1"
   mkdir -p "$(dirname "$1")"
   debootstrap --variant=minbase ${3:+--arch="$3"} "$2" "$1" "$mirror" >"$1.log" 2>&1 ||
     { tail -n 20 "$1.log"; exit 1; }
   touch "$1/.corvane-root-ready"
+}
+
+# Installs, runs and removes the package $2 on a throw-away copy of the clean root $1, with this
+# tree and the frame probe and close_window of the build folder $3 (tests/package/install-run-remove).
+check_on_clean_root() {
+  local scratch=$1-scratch
+  rm -rf "$scratch"
+  cp -a "$1" "$scratch"
+  mkdir -p "$scratch/corvane/build"
+  tree_files | tar --null -T - -c | tar -x -C "$scratch/corvane"
+  cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build/"
+  in_root "$scratch" "bash /corvane/tests/package/install-run-remove /corvane/build/${2##*/}"
+  rm -rf "$scratch"
 }
 
 # Runs the shell command $2 in the root $1, with /dev, /proc, /sys and a fresh /tmp, in a private
