@@ -5,10 +5,12 @@
 // benchmark's median. With DATA-FILE, it also writes there each flight's frame times, frame by
 // frame (the median over the runs), for a plot.
 // Usage: frame_benchmark [RUNS-PER-PAIR [OUR-SHADER-DIR FLOOR-SHADER-DIR [DATA-FILE]]]
+#include "flight.h"
 #include "harness.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -41,7 +43,9 @@ double median(std::vector<double> values) {
 Sample measure(const VirtualDisplay& display, const std::string& shaderDir,
                const NamedFlight& flight) {
     ViewerRun run(workDirWithShaders(shaderDir), display.name(), {{"CORVANE_FLIGHT", flight.file}});
-    const auto frames = static_cast<int>(readFlight(flight.file).keys.size());
+    const Flight flown = readFlight(flight.file);
+    std::free(flown.keys);
+    const auto frames = static_cast<int>(flown.frames);
     // The peak is read just before the last frame, while the process is still there.
     if (!run.waitForFrames(frames - 1, 0, 600)) {
         std::fprintf(stderr, "the viewer did not fly %s with %s\n", flight.file, shaderDir.c_str());
@@ -81,22 +85,19 @@ int main(int argc, char** argv) {
     const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
     const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
     const double generation = generationMedian();
-    const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
+    // The median over the runs of what `of` takes from each.
+    const auto medianOf = [](const std::vector<Sample>& samples, auto of) {
         std::vector<double> values;
         values.reserve(samples.size());
         for (const Sample& s : samples) {
-            values.push_back(s.*field);
+            values.push_back(of(s));
         }
         return median(values);
     };
-    // Frame by frame, the median over the runs, in milliseconds.
-    const auto frameByFrame = [](const std::vector<Sample>& samples, size_t frame) {
-        std::vector<double> values;
-        values.reserve(samples.size());
-        for (const Sample& s : samples) {
-            values.push_back(1000 * s.intervals.at(frame));
-        }
-        return median(values);
+    const auto field = [](double Sample::*f) { return [f](const Sample& s) { return s.*f; }; };
+    // Frame by frame, in milliseconds.
+    const auto frameByFrame = [&](const std::vector<Sample>& samples, size_t frame) {
+        return medianOf(samples, [frame](const Sample& s) { return 1000 * s.intervals.at(frame); });
     };
 
     VirtualDisplay display;
@@ -111,8 +112,8 @@ int main(int argc, char** argv) {
             oursHere.push_back(measure(display, ourShaders, flight));
             floorHere.push_back(measure(display, floorShaders, flight));
         }
-        const double frameOurs = medianOf(oursHere, &Sample::frame);
-        const double frameFloor = medianOf(floorHere, &Sample::frame);
+        const double frameOurs = medianOf(oursHere, field(&Sample::frame));
+        const double frameFloor = medianOf(floorHere, field(&Sample::frame));
         char row[200];
         std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.3f |\n",
                       flight.name, 1000 * frameOurs, 1000 * frameFloor, frameOurs / frameFloor);
@@ -126,8 +127,8 @@ int main(int argc, char** argv) {
         ours.insert(ours.end(), oursHere.begin(), oursHere.end());
         floor.insert(floor.end(), floorHere.begin(), floorHere.end());
     }
-    const double firstOurs = medianOf(ours, &Sample::firstFrame);
-    const double firstFloor = medianOf(floor, &Sample::firstFrame);
+    const double firstOurs = medianOf(ours, field(&Sample::firstFrame));
+    const double firstFloor = medianOf(floor, field(&Sample::firstFrame));
 
     std::printf("| measure (median of %d runs each, alternating) | ours | floor | ours / floor |\n",
                 runs);
@@ -137,6 +138,6 @@ int main(int argc, char** argv) {
     std::printf("| process start to first frame | %.0f ms | %.0f ms | %.3f |\n", 1000 * firstOurs,
                 1000 * firstFloor, firstOurs / firstFloor);
     std::printf("| peak resident memory | %.1f MiB | %.1f MiB | |\n",
-                medianOf(ours, &Sample::peakRss), medianOf(floor, &Sample::peakRss));
+                medianOf(ours, field(&Sample::peakRss)), medianOf(floor, field(&Sample::peakRss)));
     return 0;
 }

@@ -114,10 +114,10 @@ check_on_clean_root() {
   local scratch=$1-scratch
   rm -rf "$scratch"
   cp -a "$1" "$scratch"
-  mkdir -p "$scratch/corvane/build"
+  mkdir -p "$scratch/corvane/build-viewer"
   tree_files | tar --null -T - -c | tar -x -C "$scratch/corvane"
-  cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build/"
-  in_root "$scratch" "bash /corvane/tests/package/install-run-remove /corvane/build/${2##*/}"
+  cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build-viewer/"
+  in_root "$scratch" "bash /corvane/tests/package/install-run-remove /corvane/build-viewer/${2##*/}"
   rm -rf "$scratch"
 }
 

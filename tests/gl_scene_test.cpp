@@ -1,10 +1,13 @@
 // The scene on a real GL context: what start-up leaves on the GPU, and the picture it draws
 // compared with a ray-cast reference of the sponge.
 #include "camera/camera.h"
+#include "main/window.h"
 #include "render/render.h"
+#include "scene.h"
 #include "shader/shader.h"
 #include "sponge/sponge.h"
 
+#include "flight.h"
 #include "harness.h"
 #include "reference.h"
 
@@ -19,23 +22,20 @@
 
 namespace {
 
-// A window and context made as the viewer makes them, on a display of the test's own,
-// with the scene uploaded as at start-up.
+// The viewer's own window and context, on a display of the test's own, with the scene uploaded
+// as at start-up.
 class GlScene : public ::testing::Test {
   protected:
     void SetUp() override {
         setenv("DISPLAY", display_.name().c_str(), 1);
         ASSERT_EQ(glfwInit(), GLFW_TRUE);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-        window_ = glfwCreateWindow(800, 600, "Corvane", nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
+        const char* reason = nullptr;
+        window_ = openWindow(reason);
+        ASSERT_NE(window_, nullptr) << reason;
         glfwMakeContextCurrent(window_);
         ASSERT_EQ(glewInit(), GLEW_OK);
         glEnable(GL_DEPTH_TEST);
-        glViewport(0, 0, 800, 600);
+        glViewport(0, 0, viewWidth, viewHeight);
 
         instances.clear();
         corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
@@ -53,21 +53,22 @@ class GlScene : public ::testing::Test {
         camera.yaw = pose.yaw;
         camera.pitch = pose.pitch;
         const CameraFrame frame = updateCameraFrame(camera);
-        glClearColor(fogColor.r, fogColor.g, fogColor.b, 1.0f);
+        const glm::vec3& fog = scene::fogColor;
+        glClearColor(fog.r, fog.g, fog.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawFrame(program, lookUpCachedUniforms(program), frame, camera.position, fogColor,
+        drawFrame(program, lookUpCachedUniforms(program), frame, camera.position, fog,
                   mesh_.vertexArray, static_cast<GLsizei>(instances.size()));
-        std::vector<float> depth(size_t{800} * 600);
-        glReadPixels(0, 0, 800, 600, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        std::vector<float> depth(size_t{viewWidth} * viewHeight);
+        glReadPixels(0, 0, viewWidth, viewHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
         if (colour != nullptr) {
-            colour->width = 800;
-            colour->height = 600;
-            colour->rgb.resize(size_t{800} * 600 * 3);
+            colour->width = viewWidth;
+            colour->height = viewHeight;
+            colour->rgb.resize(size_t{viewWidth} * viewHeight * 3);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
             // Top row first, as a screenshot has it.
-            for (int row = 0; row < 600; ++row) {
-                glReadPixels(0, 599 - row, 800, 1, GL_RGB, GL_UNSIGNED_BYTE,
-                             &colour->rgb[size_t{800} * 3 * row]);
+            for (int row = 0; row < viewHeight; ++row) {
+                glReadPixels(0, viewHeight - 1 - row, viewWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
+                             &colour->rgb[size_t{viewWidth} * 3 * row]);
             }
         }
         return depth;
@@ -178,15 +179,15 @@ TEST_F(GlScene, DrawsWhatTheUnculledShadersDraw) {
         {"0.05 before a face, facing it", {{49.95f, -74.07f, 0.0f}, 1.5707964f, 0.0f}},
         {"0.05 before a face, aslant", {{49.95f, -74.07f, 0.0f}, 1.2f, -0.4f}},
         {"grazing a face", {{50.0f, -74.07f, 20.0f}, 0.0f, 0.0f}},
-        {"straight up at the pitch limit", {startPose.position, 0.0f, pitchLimit}},
+        {"straight up at the pitch limit", {scene::startPosition, 0.0f, scene::pitchLimit}},
     };
     // The dive, frame by frame, its keys in the order of the flight's key bits.
-    const Flight dive = readFlight(std::string(CORVANE_FLIGHT_DIR) + "/dive.txt");
+    const Flight dive = readFlight(CORVANE_FLIGHT_DIR "/dive.txt");
     bool CameraKeys::*const fields[8] = {
         &CameraKeys::forward,  &CameraKeys::back,      &CameraKeys::left,   &CameraKeys::right,
         &CameraKeys::turnLeft, &CameraKeys::turnRight, &CameraKeys::turnUp, &CameraKeys::turnDown};
     FlyCamera camera;
-    for (size_t frame = 0; frame < dive.keys.size(); ++frame) {
+    for (long frame = 0; frame < dive.frames; ++frame) {
         if (frame % 10 == 0) {
             poses.push_back({"dive frame " + std::to_string(frame + 1),
                              {camera.position, camera.yaw, camera.pitch}});
@@ -195,8 +196,9 @@ TEST_F(GlScene, DrawsWhatTheUnculledShadersDraw) {
         for (unsigned i = 0; i < 8; ++i) {
             keys.*fields[i] = (dive.keys[frame] >> i) & 1U;
         }
-        steerCamera(camera, keys, dive.delta, updateCameraFrame(camera));
+        steerCamera(camera, keys, static_cast<float>(dive.delta), updateCameraFrame(camera));
     }
+    std::free(dive.keys);
     for (const auto& [name, pose] : poses) {
         RgbImage picture;
         RgbImage expected;

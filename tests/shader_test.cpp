@@ -1,6 +1,7 @@
 // The real viewer with crafted shader files: it builds its program or stops with the
 // driver's own message and status 1, and never reads the fragment file after a vertex failure.
 #include "harness.h"
+#include "shader/shader.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ struct Case {
     std::variant<std::string, File> vertex;
     std::variant<std::string, File> fragment;
     Outcome outcome;
-    std::map<std::string, std::string> env;
+    std::map<std::string, std::string> env = {};
 };
 
 void place(const std::string& path, const std::variant<std::string, File>& content) {
@@ -117,38 +118,22 @@ std::string thirtyMegabytes(const std::string& shader) {
 
 TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
     const Case cases[] = {
-        {"both files missing: the empty vertex text is rejected first",
-         File::Missing,
-         File::Missing,
-         Outcome::CompileError,
-         {}},
-        {"vertex syntax error",
-         "#version 430 core\nvoid main() { gl_Position = vec4(1.0) }\n",
-         goodFragment,
-         Outcome::CompileError,
-         {}},
-        {"fragment uses an undeclared name",
-         goodVertex,
+        {"both files missing: the empty vertex text is rejected first", File::Missing,
+         File::Missing, Outcome::CompileError},
+        {"vertex syntax error", "#version 430 core\nvoid main() { gl_Position = vec4(1.0) }\n",
+         goodFragment, Outcome::CompileError},
+        {"fragment uses an undeclared name", goodVertex,
          "#version 430 core\nout vec4 color;\nvoid main() { color = shade; }\n",
-         Outcome::CompileError,
-         {}},
-        {"fragment input no vertex output feeds",
-         goodVertex,
+         Outcome::CompileError},
+        {"fragment input no vertex output feeds", goodVertex,
          "#version 430 core\nin vec3 unfed;\nout vec4 color;\nvoid main() { color = "
          "vec4(unfed, 1.0); }\n",
-         Outcome::LinkError,
-         {}},
-        {"a log longer than the viewer's buffer is cut",
-         manyErrors(),
-         goodFragment,
-         Outcome::CompileErrorCut,
-         {}},
+         Outcome::LinkError},
+        {"a log longer than the viewer's buffer is cut", manyErrors(), goodFragment,
+         Outcome::CompileErrorCut},
         // The fragment file is a named pipe: opening it would block until the run times out.
         {"a vertex failure ends the run before the fragment file is opened",
-         "#version 430 core\nvoid main() { broken }\n",
-         File::Fifo,
-         Outcome::CompileError,
-         {}},
+         "#version 430 core\nvoid main() { broken }\n", File::Fifo, Outcome::CompileError},
         {"the shipped shaders under a strict 4.3 core context",
          shippedShader("vertex.fs"),
          shippedShader("fragment.fs"),
@@ -156,43 +141,24 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
          {{"MESA_GL_VERSION_OVERRIDE", "4.3"}, {"MESA_GLSL_VERSION_OVERRIDE", "430"}}},
         // Bad files: each either fails with the driver's log or, where the driver accepts the
         // text, runs; none may crash or hang.
-        {"random bytes are not GLSL",
-         randomBytes(4096),
-         shippedShader("fragment.fs"),
-         Outcome::CompileError,
-         {}},
-        {"a NUL byte ends the source: the valid text before it runs",
-         shippedShader("vertex.fs"),
+        {"random bytes are not GLSL", randomBytes(4096), shippedShader("fragment.fs"),
+         Outcome::CompileError},
+        {"a NUL byte ends the source: the valid text before it runs", shippedShader("vertex.fs"),
          shippedShader("fragment.fs") + std::string(1, '\0') + "this is not GLSL }}}",
-         Outcome::Runs,
-         {}},
-        {"a directory reads as empty text, which does not compile",
-         File::Directory,
-         shippedShader("fragment.fs"),
-         Outcome::CompileError,
-         {}},
-        {"empty files: the empty vertex text is rejected first", "", "", Outcome::CompileError, {}},
-        {"bytes that are not UTF-8 inside the code are a syntax error",
-         shippedShader("vertex.fs"),
+         Outcome::Runs},
+        {"a directory reads as empty text, which does not compile", File::Directory,
+         shippedShader("fragment.fs"), Outcome::CompileError},
+        {"empty files: the empty vertex text is rejected first", "", "", Outcome::CompileError},
+        {"bytes that are not UTF-8 inside the code are a syntax error", shippedShader("vertex.fs"),
          std::regex_replace(shippedShader("fragment.fs"), std::regex(R"(void main\(\) \{)"),
                             "void main() { \xff\xfe"),
-         Outcome::CompileError,
-         {}},
+         Outcome::CompileError},
         {"a 30 MB file of one shader and comments compiles",
-         thirtyMegabytes(shippedShader("vertex.fs")),
-         shippedShader("fragment.fs"),
-         Outcome::Runs,
-         {}},
-        {"a fragment stage without main does not link",
-         shippedShader("vertex.fs"),
-         "#version 430 core\nout vec4 fragColor;\n",
-         Outcome::LinkError,
-         {}},
-        {"CRLF line endings are GLSL white space",
-         withCrlf(shippedShader("vertex.fs")),
-         withCrlf(shippedShader("fragment.fs")),
-         Outcome::Runs,
-         {}},
+         thirtyMegabytes(shippedShader("vertex.fs")), shippedShader("fragment.fs"), Outcome::Runs},
+        {"a fragment stage without main does not link", shippedShader("vertex.fs"),
+         "#version 430 core\nout vec4 fragColor;\n", Outcome::LinkError},
+        {"CRLF line endings are GLSL white space", withCrlf(shippedShader("vertex.fs")),
+         withCrlf(shippedShader("fragment.fs")), Outcome::Runs},
     };
     const std::regex report("160000\nOpenGL version: [^\n]+\nGLSL version: [^\n]+\n");
 

@@ -1,8 +1,9 @@
 // The frame probe, a test and benchmark aid preloaded into the viewer: it wraps some of its GLFW,
 // GLEW and GLX calls for five jobs, one section each, each switched on by an environment variable
 // (the table is in docs/testing.md): the call log, faults, flights, the frame log and pictures.
-#define _GNU_SOURCE
-#include "flight_keys.h" // and with it GLFW's declarations
+#define _GNU_SOURCE // NOLINT(bugprone-reserved-identifier): glibc's own switch
+#include "flight.h" // and with it GLFW's declarations
+#include "scene.h"
 
 #include <GL/gl.h>
 #include <dlfcn.h>
@@ -16,7 +17,7 @@
 
 // The real function of that name, looked up once, as `real`.
 #define REAL(name)                                                                                 \
-    static __typeof__(&name) real;                                                                 \
+    static __typeof__(&(name)) real;                                                               \
     if (real == NULL) {                                                                            \
         *(void**)&real = dlsym(RTLD_NEXT, #name);                                                  \
     }
@@ -99,7 +100,7 @@ unsigned glewInit(void) {
 
 // --- Faults: a GLX with no current display, or a GL that GLEW finds no version of.
 
-typedef struct _XDisplay Display;
+typedef struct _XDisplay Display; // NOLINT(bugprone-reserved-identifier): Xlib's own name
 
 static Display* noCurrentDisplay(void) {
     return NULL;
@@ -120,52 +121,22 @@ void (*glXGetProcAddressARB(const unsigned char* name))(void) {
 
 // --- Flights: the viewer's clock and keys, scripted frame by frame.
 
-// The flight: the frame delta and, per frame, the keys held (bit i: flightKeys[i]).
-static double flightDelta;
-static unsigned char* heldKeys;
-static long flightFrames = -1; // -1: not read yet; 0: no flight
-static long clockReadings;     // the viewer's readings of the clock so far
-
-static long readFlight(void) {
-    const char* path = getenv("CORVANE_FLIGHT");
-    FILE* file = path != NULL ? fopen(path, "r") : NULL;
-    long total = 0;
-    if (file == NULL || fscanf(file, " delta %lf", &flightDelta) != 1) {
-        return file != NULL ? (fclose(file), 0) : 0;
-    }
-    long frames = 0;
-    char line[256] = "";
-    while (fscanf(file, " %ld%255[^\n]", &frames, line) >= 1 && frames > 0) {
-        unsigned char held = 0;
-        for (char* key = strtok(line, " \t"); key != NULL; key = strtok(NULL, " \t")) {
-            for (unsigned i = 0; i < 8; ++i) {
-                held |= strcmp(key, flightKeys[i].word) == 0 ? 1U << i : 0;
-            }
-        }
-        unsigned char* grown = realloc(heldKeys, (size_t)(total + frames));
-        if (grown == NULL) {
-            break; // the flight ends with what fits
-        }
-        heldKeys = grown;
-        memset(heldKeys + total, held, (size_t)frames);
-        total += frames;
-        line[0] = '\0';
-    }
-    fclose(file);
-    return total;
-}
+static struct Flight flight;
+static int flightRead;     // whether CORVANE_FLIGHT has been read
+static long clockReadings; // the viewer's readings of the clock so far
 
 static long flightLength(void) {
-    if (flightFrames < 0) {
-        flightFrames = readFlight();
+    if (!flightRead) {
+        flight = readFlight(getenv("CORVANE_FLIGHT"));
+        flightRead = 1;
     }
-    return flightFrames;
+    return flight.frames;
 }
 
 double glfwGetTime(void) {
     REAL(glfwGetTime)
     const int viewer = fromOutside(*(void**)&real, __builtin_return_address(0));
-    const double now = viewer && flightLength() > 0 ? (double)clockReadings * flightDelta : real();
+    const double now = viewer && flightLength() > 0 ? (double)clockReadings * flight.delta : real();
     clockReadings += viewer;
     LOG_CALL("glfwGetTime() = %.9f\n", now);
     return now;
@@ -179,8 +150,8 @@ int glfwGetKey(GLFWwindow* window, int key) {
     }
     const long frame = clockReadings - 1;
     for (unsigned i = 0; i < 8; ++i) {
-        if (flightKeys[i].glfwKey == key && frame >= 1 && frame <= flightFrames) {
-            return (heldKeys[frame - 1] >> i) & 1U;
+        if (flightKeys[i].glfwKey == key && frame >= 1 && frame <= flight.frames) {
+            return (int)((flight.keys[frame - 1] >> i) & 1U);
         }
     }
     return 0;
@@ -190,7 +161,7 @@ int glfwGetKey(GLFWwindow* window, int key) {
 
 // Saves the frame about to be presented as a binary PPM, top row first.
 static void saveFrame(const char* directory, unsigned long frame) {
-    enum { width = 800, height = 600, row = width * 3 };
+    enum { width = viewWidth, height = viewHeight, row = width * 3 };
     void (*readPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*) = NULL;
     *(void**)&readPixels = dlsym(RTLD_DEFAULT, "glReadPixels");
     static unsigned char pixels[height][row];

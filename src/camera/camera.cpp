@@ -1,5 +1,6 @@
 // The fly camera: pitch clamp, direction vectors, matrices and keyboard steering.
 #include "camera.h"
+#include "scene.h"
 
 #include <GLFW/glfw3.h>
 #include <glm/geometric.hpp>
@@ -9,10 +10,11 @@
 
 namespace {
 
-const float pitchLimit = glm::radians(89.0f);
+using scene::pitchLimit;
 const glm::vec3 worldUp(0.0f, 1.0f, 0.0f);
 const float fieldOfView = glm::radians(70.0f);
-const float aspectRatio = 800.0f / 600.0f; // fixed, whatever the window's size
+// Fixed, whatever the window's size.
+const float aspectRatio = static_cast<float>(viewWidth) / static_cast<float>(viewHeight);
 const float nearPlane = 0.1f;
 const float farPlane = 500.0f;
 

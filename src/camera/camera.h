@@ -1,18 +1,20 @@
 // The fly camera: its state, the matrices derived from it and its keyboard control.
 #pragma once
 
+#include "scene.h"
+
 #include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
 
 struct GLFWwindow;
 
-// The camera state; it starts inside the sponge's central cavity, looking along −z.
+// The camera state, in its start state as made.
 struct FlyCamera {
-    glm::vec3 position{0.0f, 0.0f, 3.0f};
-    float yaw = 0.0f;        // radians, grows to the right
-    float pitch = 0.0f;      // radians, grows upward
-    float moveSpeed = 40.0f; // world units per second
-    float turnSpeed = 1.5f;  // radians per second
+    glm::vec3 position = scene::startPosition;
+    float yaw = scene::startYaw;
+    float pitch = scene::startPitch;
+    float moveSpeed = scene::moveSpeed;
+    float turnSpeed = scene::turnSpeed;
 };
 
 // What one frame derives from the camera state.

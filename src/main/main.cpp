@@ -1,8 +1,10 @@
 // Corvane's entry point: start-up, the frame loop and shutdown.
 #include "camera/camera.h"
 #include "render/render.h"
+#include "scene.h"
 #include "shader/shader.h"
 #include "sponge/sponge.h"
+#include "window.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -39,11 +41,8 @@ void keepFailuresReadable() {
 }
 #endif
 
-// Reports a start-up step that failed, with GLFW's own words where it has them, and exits.
+// Reports a start-up step that failed, with the reason given (GLFW's own words), and exits.
 [[noreturn]] void failStartUp(const char* what, const char* why) {
-    if (why == nullptr) {
-        glfwGetError(&why);
-    }
     std::cout << what << ": " << (why != nullptr ? why : "no reason given") << std::endl;
     glfwTerminate();
     std::exit(1);
@@ -63,16 +62,14 @@ int main() {
     corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
     std::cout << instances.size() << std::endl;
 
+    const char* reason = nullptr;
     if (glfwInit() == GLFW_FALSE) {
-        failStartUp("Corvane could not initialise GLFW", nullptr);
+        glfwGetError(&reason);
+        failStartUp("Corvane could not initialise GLFW", reason);
     }
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    GLFWwindow* window = glfwCreateWindow(800, 600, "Corvane", nullptr, nullptr);
+    GLFWwindow* window = openWindow(reason);
     if (window == nullptr) {
-        failStartUp("Corvane could not open its window with an OpenGL 4.3 core context", nullptr);
+        failStartUp("Corvane could not open its window with an OpenGL 4.3 core context", reason);
     }
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
@@ -97,7 +94,7 @@ int main() {
     // scales the window, which a Wayland output tells only once the first frames are shown.
     glm::ivec2 viewport{0, 0};
     fitViewportToScale(window, viewport);
-    const glm::vec3 fogColor = glm::vec3(237.0f, 233.0f, 232.0f) / 255.0f;
+    const glm::vec3 fogColor = scene::fogColor;
 
     while (glfwWindowShouldClose(window) == GLFW_FALSE) {
         const double now = glfwGetTime();

@@ -1,5 +1,6 @@
 // Scene rendering: puts the sponge on the GPU once and draws it every frame.
 #include "render.h"
+#include "scene.h"
 
 #include <GLFW/glfw3.h>
 #include <glm/gtc/type_ptr.hpp>
@@ -104,8 +105,8 @@ glm::ivec2 viewportFor(glm::ivec2 framebuffer, glm::ivec2 window, glm::ivec2 cur
     if (window.x <= 0 || window.y <= 0) {
         return current;
     }
-    return {static_cast<int>(std::lround(800.0 * framebuffer.x / window.x)),
-            static_cast<int>(std::lround(600.0 * framebuffer.y / window.y))};
+    return {static_cast<int>(std::lround(double{viewWidth} * framebuffer.x / window.x)),
+            static_cast<int>(std::lround(double{viewHeight} * framebuffer.y / window.y))};
 }
 
 void fitViewportToScale(GLFWwindow* window, glm::ivec2& viewport) {

@@ -8,22 +8,42 @@
 
 namespace {
 
+// The viewer reads a log of at most 511 characters.
+constexpr GLsizei viewerLogSize = 512;
+
 // Prints a failure header and the driver's log, then ends the process with status 1.
-[[noreturn]] void failWithLog(const char* header, const char* log) {
+[[noreturn]] void failWithLog(const char* header, const std::string& log) {
     std::cout << header << '\n' << log << '\n' << std::flush;
     std::exit(1);
 }
 
+// The step's outcome: the object and, when `status` says it failed, its info log, read by
+// `getLog` into a buffer of `logSize` bytes.
+template <typename GetLog>
+BuildStep outcome(GLuint object, GLint status, GLsizei logSize, GetLog getLog) {
+    if (status != 0) {
+        return {object, true, {}};
+    }
+    std::string log(static_cast<size_t>(logSize), '\0');
+    getLog(object, logSize, nullptr, log.data());
+    log.resize(log.find('\0'));
+    return {object, false, log};
+}
+
 } // namespace
 
-std::string loadShaderSource(const std::string& path) {
+std::string readFile(const std::string& path) {
     std::ifstream file(path);
     std::stringstream ss;
     ss << file.rdbuf();
     return ss.str();
 }
 
-GLuint compileShader(const std::string& source, GLenum stage) {
+std::string loadShaderSource(const std::string& path) {
+    return readFile(path);
+}
+
+BuildStep compileStage(const std::string& source, GLenum stage, GLsizei logSize) {
     const GLuint shader = glCreateShader(stage);
     const char* text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
@@ -31,19 +51,10 @@ GLuint compileShader(const std::string& source, GLenum stage) {
 
     GLint status = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
-    if (status != 0) {
-        return shader;
-    }
-    char log[512] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    failWithLog("Shader compilation error:", log);
+    return outcome(shader, status, logSize, glGetShaderInfoLog);
 }
 
-GLuint createProgram(const std::string& vertexPath, const std::string& fragmentPath) {
-    // The vertex file is compiled before the fragment file is even opened.
-    const GLuint vertexShader = compileShader(loadShaderSource(vertexPath), GL_VERTEX_SHADER);
-    const GLuint fragmentShader = compileShader(loadShaderSource(fragmentPath), GL_FRAGMENT_SHADER);
-
+BuildStep linkStages(GLuint vertexShader, GLuint fragmentShader, GLsizei logSize) {
     const GLuint program = glCreateProgram();
     glAttachShader(program, vertexShader);
     glAttachShader(program, fragmentShader);
@@ -51,13 +62,28 @@ GLuint createProgram(const std::string& vertexPath, const std::string& fragmentP
 
     GLint status = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &status);
-    if (status == 0) {
-        char log[512] = {};
-        glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        failWithLog("Program linking error:", log);
+    return outcome(program, status, logSize, glGetProgramInfoLog);
+}
+
+GLuint compileShader(const std::string& source, GLenum stage) {
+    const BuildStep compiled = compileStage(source, stage, viewerLogSize);
+    if (!compiled.ok) {
+        failWithLog("Shader compilation error:", compiled.log);
+    }
+    return compiled.object;
+}
+
+GLuint createProgram(const std::string& vertexPath, const std::string& fragmentPath) {
+    // The vertex file is compiled before the fragment file is even opened.
+    const GLuint vertexShader = compileShader(loadShaderSource(vertexPath), GL_VERTEX_SHADER);
+    const GLuint fragmentShader = compileShader(loadShaderSource(fragmentPath), GL_FRAGMENT_SHADER);
+
+    const BuildStep linked = linkStages(vertexShader, fragmentShader, viewerLogSize);
+    if (!linked.ok) {
+        failWithLog("Program linking error:", linked.log);
     }
     // The shaders stay attached and are freed together with the program.
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);
-    return program;
+    return linked.object;
 }

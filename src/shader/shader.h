@@ -6,7 +6,25 @@
 #include <string>
 
 // The whole content of the file at `path`; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+// The text of a shader file: the whole file, as readFile reads it.
 std::string loadShaderSource(const std::string& path);
+
+// One step of building a program: the shader or program object, whether the step succeeded and,
+// when it did not, the driver's info log, read into a buffer of `logSize` bytes (so cut to
+// logSize - 1 characters).
+struct BuildStep {
+    GLuint object;
+    bool ok;
+    std::string log;
+};
+
+// Compiles `source`, one zero-terminated string, as a shader of `stage`.
+BuildStep compileStage(const std::string& source, GLenum stage, GLsizei logSize);
+
+// Links a program of the two compiled shaders, the vertex one attached first.
+BuildStep linkStages(GLuint vertexShader, GLuint fragmentShader, GLsizei logSize);
 
 // A compiled shader object of `stage`; prints the driver's log and exits with 1 on failure.
 GLuint compileShader(const std::string& source, GLenum stage);

@@ -13,6 +13,8 @@ using Window = unsigned long;
 
 // Seconds on the clock the frame probe writes (CLOCK_MONOTONIC).
 double monotonicSeconds();
+// A short sleep between two looks at what the harness waits for.
+void nap();
 
 // An Xvfb server of this test's own, and a connection to it. From then on, whatever the test
 // starts sees this display only: never the session's Wayland display or runtime directory.
@@ -68,9 +70,9 @@ class ProcessRun {
     double startTime_ = 0;
 };
 
-// A fresh empty directory under the test's temporary directory.
+// A fresh empty directory under the test's temporary directory; files are read with the viewer's
+// own readFile (shader/shader.h).
 std::string makeTempDir();
-std::string readFile(const std::string& path); // empty when it cannot be read
 void writeFile(const std::string& path, const std::string& content);
 
 // The viewer run in `workDir` on `display` (unset when empty), with the frame probe preloaded,
@@ -104,14 +106,6 @@ std::string workDirWithShaders(const std::string& shaderDir = CORVANE_SHADER_DIR
 
 // A field of a process's status under /proc, such as "VmRSS", in MiB; 0 when it cannot be read.
 double statusMiB(int pid, const std::string& field);
-
-// A flight file (as the frame probe flies it): its frame delta and, per frame, the keys held
-// (bit i: flightKeys[i] of flight_keys.h).
-struct Flight {
-    float delta = 0;
-    std::vector<unsigned> keys;
-};
-Flight readFlight(const std::string& path);
 
 // The mapped top-level window titled `title`, or 0 when none appears within `seconds`.
 Window waitForWindow(Display* x, const std::string& title, double seconds = 60);

@@ -2,12 +2,25 @@
 #pragma once
 
 #include "harness.h"
-#include "scene.h"
 
 #include <glm/vec3.hpp>
 
+#include <cstdint>
 #include <limits>
 #include <vector>
+
+// Where the camera is and where it looks, as the viewer's camera state holds them.
+struct Pose {
+    glm::vec3 position;
+    float yaw;
+    float pitch;
+};
+
+// What the design says of the scene, written here from it and not taken from the viewer, so
+// that a wrong constant there shows: the fog colour a screenshot shows as the background, and
+// the start pose, in the cavity looking along −z.
+constexpr std::uint8_t fogRgb[3] = {237, 233, 232};
+inline const Pose startPose{{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f};
 
 // Eye-space depth (distance along the view axis) per pixel, or +infinity where the ray
 // leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels back.

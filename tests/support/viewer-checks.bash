@@ -2,6 +2,9 @@
 # Wine, under qemu): starting it, waiting for its window and pictures, and what a picture shows.
 # The caller sets $work (a scratch folder) and $project, and runs a virtual display.
 
+# The window manager's close request, sent by close_window built here for this machine.
+cc -o "$work/close_window" "$project/tools/close_window.c" -lX11
+
 # Runs COMMAND in DIR in the background, its standard output in $work/out.
 start() {
   (cd "$1" && shift && exec timeout 300 "$@" </dev/null >"$work/out" 2>>"$work/stderr") &
