@@ -8,7 +8,7 @@
 
 struct GLFWwindow;
 
-// The camera state, in its start state as made.
+// The camera state; as made, it starts in the cavity looking along −z (scene.h).
 struct FlyCamera {
     glm::vec3 position = scene::startPosition;
     float yaw = scene::startYaw;
