@@ -85,19 +85,22 @@ int main(int argc, char** argv) {
     const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
     const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
     const double generation = generationMedian();
-    // The median over the runs of what `of` takes from each.
-    const auto medianOf = [](const std::vector<Sample>& samples, auto of) {
+    const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
         std::vector<double> values;
         values.reserve(samples.size());
         for (const Sample& s : samples) {
-            values.push_back(of(s));
+            values.push_back(s.*field);
         }
         return median(values);
     };
-    const auto field = [](double Sample::*f) { return [f](const Sample& s) { return s.*f; }; };
-    // Frame by frame, in milliseconds.
-    const auto frameByFrame = [&](const std::vector<Sample>& samples, size_t frame) {
-        return medianOf(samples, [frame](const Sample& s) { return 1000 * s.intervals.at(frame); });
+    // Frame by frame, the median over the runs, in milliseconds.
+    const auto frameByFrame = [](const std::vector<Sample>& samples, size_t frame) {
+        std::vector<double> values;
+        values.reserve(samples.size());
+        for (const Sample& s : samples) {
+            values.push_back(1000 * s.intervals.at(frame));
+        }
+        return median(values);
     };
 
     VirtualDisplay display;
@@ -112,8 +115,8 @@ int main(int argc, char** argv) {
             oursHere.push_back(measure(display, ourShaders, flight));
             floorHere.push_back(measure(display, floorShaders, flight));
         }
-        const double frameOurs = medianOf(oursHere, field(&Sample::frame));
-        const double frameFloor = medianOf(floorHere, field(&Sample::frame));
+        const double frameOurs = medianOf(oursHere, &Sample::frame);
+        const double frameFloor = medianOf(floorHere, &Sample::frame);
         char row[200];
         std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.3f |\n",
                       flight.name, 1000 * frameOurs, 1000 * frameFloor, frameOurs / frameFloor);
@@ -127,8 +130,8 @@ int main(int argc, char** argv) {
         ours.insert(ours.end(), oursHere.begin(), oursHere.end());
         floor.insert(floor.end(), floorHere.begin(), floorHere.end());
     }
-    const double firstOurs = medianOf(ours, field(&Sample::firstFrame));
-    const double firstFloor = medianOf(floor, field(&Sample::firstFrame));
+    const double firstOurs = medianOf(ours, &Sample::firstFrame);
+    const double firstFloor = medianOf(floor, &Sample::firstFrame);
 
     std::printf("| measure (median of %d runs each, alternating) | ours | floor | ours / floor |\n",
                 runs);
@@ -138,6 +141,6 @@ int main(int argc, char** argv) {
     std::printf("| process start to first frame | %.0f ms | %.0f ms | %.3f |\n", 1000 * firstOurs,
                 1000 * firstFloor, firstOurs / firstFloor);
     std::printf("| peak resident memory | %.1f MiB | %.1f MiB | |\n",
-                medianOf(ours, field(&Sample::peakRss)), medianOf(floor, field(&Sample::peakRss)));
+                medianOf(ours, &Sample::peakRss), medianOf(floor, &Sample::peakRss));
     return 0;
 }

@@ -2,8 +2,9 @@
 # layout of a desktop program and a Debian package.
 
 # The version is written once, in project(); what the package says of it must follow.
+string(REPLACE "." "\\." version_pattern "${PROJECT_VERSION}")
 file(STRINGS data/changelog changelog_top LIMIT_COUNT 1)
-if(NOT changelog_top MATCHES "^corvane \\(${PROJECT_VERSION}\\) ")
+if(NOT changelog_top MATCHES "^corvane \\(${version_pattern}\\) ")
   message(FATAL_ERROR "data/changelog's top entry is not version ${PROJECT_VERSION}: ${changelog_top}")
 endif()
 file(STRINGS data/corvane.1 manual_title LIMIT_COUNT 1)

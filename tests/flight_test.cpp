@@ -2,7 +2,6 @@
 #include "flight.h"
 
 #include "harness.h"
-#include "shader/shader.h"
 
 #include <gtest/gtest.h>
 

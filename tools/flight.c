@@ -24,10 +24,8 @@ struct Flight readFlight(const char* path) {
     }
     long frames = 0;
     char words[256] = "";
-    if (fscanf(file, " delta %lf", &flight.delta) != 1) {
-        frames = -1;
-    }
-    while (frames >= 0 && fscanf(file, " %ld%255[^\n]", &frames, words) >= 1 && frames >= 0) {
+    const int hasDelta = fscanf(file, " delta %lf", &flight.delta) == 1;
+    while (hasDelta && fscanf(file, " %ld%255[^\n]", &frames, words) >= 1 && frames >= 0) {
         const unsigned char held = keysNamed(words);
         words[0] = '\0';
         // One byte spare, so that an empty flight so far still has a block to grow.
