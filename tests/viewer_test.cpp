@@ -11,15 +11,6 @@ namespace {
 
 constexpr double exitTimeout = 60;
 
-std::string referenceVersions(const std::string& display,
-                              const std::map<std::string, std::string>& env = {}) {
-    auto withDisplay = env;
-    withDisplay.emplace("DISPLAY", display);
-    ProcessRun reference({CORVANE_GL_REFERENCE, "versions"}, makeTempDir(), withDisplay);
-    EXPECT_EQ(reference.waitForExit(exitTimeout), 0);
-    return reference.output();
-}
-
 // On an EGL context (a Wayland session) GLEW loads every function, then says it found no GLX
 // display; here GLX is made to report none, so that the real glewInit says the same on X11.
 void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
@@ -30,7 +21,7 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
     EXPECT_EQ(viewer.run.setUpCalls().back(), glewSays);
 
     // The report: the count, then the context's versions as the driver gives them.
-    const std::string versions = referenceVersions(viewer.display.name());
+    const std::string versions = driverVersions(viewer.display.name());
     const std::string glVersion = versions.substr(0, versions.find('\n'));
     const std::string glslVersion = versions.substr(versions.find('\n') + 1);
     EXPECT_EQ(viewer.run.output(),

@@ -1,64 +1,58 @@
-// Test aid: the driver's own answers, obtained apart from the viewer in a window and context the
-// viewer's own code opens, hidden. "gl_reference versions" prints GL_VERSION and
-// GL_SHADING_LANGUAGE_VERSION, one a line; "gl_reference build VERTEX FRAGMENT" compiles and
-// links the two files as the viewer's builder does and prints "ok", or the failing step
-// ("vertex", "fragment" or "link") on a line of its own followed by the driver's info log, read
-// into a buffer far larger than the viewer's, so uncut.
+// The driver's own answers, asked apart from the viewer in a hidden window and context that the
+// viewer's own code opens in the test process.
+#include "harness.h"
 #include "main/window.h"
 #include "shader/shader.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
+#include <functional>
 
 namespace {
 
-constexpr GLsizei wholeLog = 1 << 20;
-
-// Prints the failing step and its log, or nothing when the step succeeded.
-bool failed(const char* step, const BuildStep& result) {
-    if (!result.ok) {
-        std::printf("%s\n%s", step, result.log.c_str());
+// What `ask` returns in a new hidden window on `display`.
+std::string askDriver(const std::string& display, const std::function<std::string()>& ask) {
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(glfwInit(), GLFW_TRUE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    const char* reason = nullptr;
+    GLFWwindow* window = openWindow(reason);
+    EXPECT_NE(window, nullptr) << reason;
+    std::string answer;
+    if (window != nullptr) {
+        glfwMakeContextCurrent(window);
+        EXPECT_EQ(glewInit(), GLEW_OK);
+        answer = ask();
     }
-    return !result.ok;
+    glfwTerminate();
+    return answer;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode != "versions" && !(mode == "build" && argc == 4)) {
-        std::fprintf(stderr, "usage: gl_reference versions | build VERTEX FRAGMENT\n");
-        return 2;
-    }
-    glfwInit();
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    const char* reason = nullptr;
-    GLFWwindow* window = openWindow(reason);
-    if (window == nullptr) {
-        std::fprintf(stderr, "gl_reference: no OpenGL 4.3 core context: %s\n",
-                     reason != nullptr ? reason : "no reason given");
-        return 1;
-    }
-    glfwMakeContextCurrent(window);
-    glewInit();
+std::string driverVersions(const std::string& display) {
+    return askDriver(display, [] {
+        return std::string(reinterpret_cast<const char*>(glGetString(GL_VERSION))) + "\n" +
+               reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION)) + "\n";
+    });
+}
 
-    if (mode == "versions") {
-        std::printf("%s\n%s\n", reinterpret_cast<const char*>(glGetString(GL_VERSION)),
-                    reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION)));
-        return 0;
-    }
-    const BuildStep vertex = compileStage(readFile(argv[2]), GL_VERTEX_SHADER, wholeLog);
-    if (failed("vertex", vertex)) {
-        return 0;
-    }
-    const BuildStep fragment = compileStage(readFile(argv[3]), GL_FRAGMENT_SHADER, wholeLog);
-    if (failed("fragment", fragment) ||
-        failed("link", linkStages(vertex.object, fragment.object, wholeLog))) {
-        return 0;
-    }
-    std::printf("ok\n");
-    return 0;
+std::string driverBuild(const std::string& display, const std::string& vertexPath,
+                        const std::string& fragmentPath) {
+    return askDriver(display, [&]() -> std::string {
+        constexpr GLsizei wholeLog = 1 << 20;
+        const BuildStep vertex = compileStage(readFile(vertexPath), GL_VERTEX_SHADER, wholeLog);
+        if (!vertex.ok) {
+            return "vertex\n" + vertex.log;
+        }
+        const BuildStep fragment =
+            compileStage(readFile(fragmentPath), GL_FRAGMENT_SHADER, wholeLog);
+        if (!fragment.ok) {
+            return "fragment\n" + fragment.log;
+        }
+        const BuildStep link = linkStages(vertex.object, fragment.object, wholeLog);
+        return link.ok ? "ok\n" : "link\n" + link.log;
+    });
 }

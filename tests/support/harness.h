@@ -104,6 +104,15 @@ class ViewerRun : public ProcessRun {
 // A working directory holding the shader files of `shaderDir` (the project's own by default).
 std::string workDirWithShaders(const std::string& shaderDir = CORVANE_SHADER_DIR);
 
+// The driver's own answers, asked apart from the viewer in a hidden window and context of the
+// viewer's own kind on `display`: its GL_VERSION and GL_SHADING_LANGUAGE_VERSION, one a line; or
+// what building the two shader files gives, "ok", or the failing step ("vertex", "fragment" or
+// "link") on a line of its own followed by the driver's log, read into a buffer far larger than
+// the viewer's, so uncut.
+std::string driverVersions(const std::string& display);
+std::string driverBuild(const std::string& display, const std::string& vertexPath,
+                        const std::string& fragmentPath);
+
 // A field of a process's status under /proc, such as "VmRSS", in MiB; 0 when it cannot be read.
 double statusMiB(int pid, const std::string& field);
 

@@ -15,6 +15,12 @@ constexpr double cell = 2.0 * half / cells;
 constexpr double nearPlane = 0.1;
 constexpr double farPlane = 500.0;
 constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr int width = 800;
+constexpr int height = 600;
+
+int index(int column, int row) {
+    return row * width + column;
+}
 
 // Distance along the unit ray to the first solid cell, or infinity.
 double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
@@ -71,15 +77,14 @@ bool isFog(const std::uint8_t* rgb) {
 }
 
 // Visits the interior pixels whose eight neighbours all `agree` with them.
-template <typename Agree, typename Visit>
-void forSettledPixels(const DepthImage& image, Agree agree, Visit visit) {
-    for (int row = 1; row + 1 < image.height; ++row) {
-        for (int column = 1; column + 1 < image.width; ++column) {
-            const int i = image.index(column, row);
+template <typename Agree, typename Visit> void forSettledPixels(Agree agree, Visit visit) {
+    for (int row = 1; row + 1 < height; ++row) {
+        for (int column = 1; column + 1 < width; ++column) {
+            const int i = index(column, row);
             bool settled = true;
             for (int dr = -1; dr <= 1 && settled; ++dr) {
                 for (int dc = -1; dc <= 1 && settled; ++dc) {
-                    settled = agree(i, image.index(column + dc, row + dr));
+                    settled = agree(i, index(column + dc, row + dr));
                 }
             }
             if (settled) {
@@ -103,7 +108,7 @@ bool spongeCellSolid(int x, int y, int z) {
     return true;
 }
 
-DepthImage castSponge(const Pose& pose, int width, int height) {
+DepthImage castSponge(const Pose& pose) {
     const double yaw = pose.yaw;
     const double pitch = pose.pitch;
     const glm::dvec3 front(std::sin(yaw) * std::cos(pitch), std::sin(pitch),
@@ -111,24 +116,22 @@ DepthImage castSponge(const Pose& pose, int width, int height) {
     const glm::dvec3 right = glm::normalize(glm::cross(front, glm::dvec3(0, 1, 0)));
     const glm::dvec3 up = glm::cross(right, front);
     const double tanHalf = std::tan(35.0 * M_PI / 180.0);
-    const double aspect = 800.0 / 600.0;
+    const double aspect = double(width) / height;
 
     DepthImage image;
-    image.width = width;
-    image.height = height;
-    image.depth.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    image.depth.resize(size_t{width} * height);
     image.distance.resize(image.depth.size());
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            const double x = (image.viewColumn(column) + 0.5) / 400.0 - 1.0;
-            const double y = (image.viewRow(row) + 0.5) / 300.0 - 1.0;
+            const double x = (column + 0.5) / (width / 2) - 1.0;
+            const double y = (row + 0.5) / (height / 2) - 1.0;
             const glm::dvec3 dir =
                 glm::normalize(front + x * tanHalf * aspect * right + y * tanHalf * up);
             const double t = castRay(glm::dvec3(pose.position), dir);
             const double depth = t * glm::dot(dir, front);
             const bool seen = t != infinity && depth >= nearPlane && depth <= farPlane;
-            image.depth[image.index(column, row)] = seen ? static_cast<float>(depth) : noHit;
-            image.distance[image.index(column, row)] = seen ? static_cast<float>(t) : noHit;
+            image.depth[index(column, row)] = seen ? static_cast<float>(depth) : noHit;
+            image.distance[index(column, row)] = seen ? static_cast<float>(t) : noHit;
         }
     }
     return image;
@@ -143,11 +146,9 @@ Agreement compareDepth(const DepthImage& reference, const std::vector<float>& de
         return std::abs(depth[a] - depth[b]) <= 0.05f * depth[a] + 0.1f;
     };
     Agreement agreement;
-    forSettledPixels(reference, sameSurface, [&](int column, int row, int i) {
-        const float window =
-            depthBuffer[reference.viewRow(row) * 800 + reference.viewColumn(column)];
-        const double ndc = 2.0 * window - 1.0;
-        const double eye = window >= 1.0f
+    forSettledPixels(sameSurface, [&](int, int, int i) {
+        const double ndc = 2.0 * depthBuffer[i] - 1.0;
+        const double eye = depthBuffer[i] >= 1.0f
                                ? infinity
                                : 2.0 * farPlane * nearPlane /
                                      (farPlane + nearPlane - ndc * (farPlane - nearPlane));
@@ -168,15 +169,14 @@ Agreement compareCoverage(const DepthImage& reference, const RgbImage& screensho
         expected[i] = d < 150.0f ? 1 : (d > 215.0f ? 0 : -1);
     }
     Agreement agreement;
-    forSettledPixels(
-        reference, [&](int a, int b) { return expected[a] == expected[b] && expected[a] >= 0; },
-        [&](int column, int row, int i) {
-            const std::uint8_t* pixel = screenshot.at(
-                reference.viewColumn(column), screenshot.height - 1 - reference.viewRow(row));
-            ++agreement.compared;
-            if ((expected[i] == 1) != isFog(pixel)) {
-                ++agreement.agreed;
-            }
-        });
+    forSettledPixels([&](int a, int b) { return expected[a] == expected[b] && expected[a] >= 0; },
+                     [&](int column, int row, int i) {
+                         const std::uint8_t* pixel =
+                             screenshot.at(column, screenshot.height - 1 - row);
+                         ++agreement.compared;
+                         if ((expected[i] == 1) != isFog(pixel)) {
+                             ++agreement.agreed;
+                         }
+                     });
     return agreement;
 }

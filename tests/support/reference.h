@@ -22,19 +22,12 @@ struct Pose {
 constexpr std::uint8_t fogRgb[3] = {237, 233, 232};
 inline const Pose startPose{{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f};
 
-// Eye-space depth (distance along the view axis) per pixel, or +infinity where the ray
-// leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels back.
-// Each pixel (column, row) stands for view pixel (viewColumn(column), viewRow(row)) of the
-// 800 × 600 view.
+// Eye-space depth (distance along the view axis) per pixel of the 800 × 600 view, or +infinity
+// where the ray leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels
+// back.
 struct DepthImage {
-    int width = 0;
-    int height = 0;
     std::vector<float> depth;    // along the view axis
     std::vector<float> distance; // from the eye, along the ray
-
-    int index(int column, int row) const { return row * width + column; }
-    int viewColumn(int column) const { return column * 800 / width + 400 / width; }
-    int viewRow(int row) const { return row * 600 / height + 300 / height; }
 };
 
 constexpr float noHit = std::numeric_limits<float>::infinity();
@@ -44,8 +37,8 @@ constexpr float noHit = std::numeric_limits<float>::infinity();
 bool spongeCellSolid(int x, int y, int z);
 
 // The reference picture of the 300-unit sponge seen from `pose` through the viewer's lens
-// (70° vertical field of view, aspect 4:3), `width` × `height` pixels over the 800 × 600 view.
-DepthImage castSponge(const Pose& pose, int width = 800, int height = 600);
+// (70° vertical field of view, aspect 4:3).
+DepthImage castSponge(const Pose& pose);
 
 // Pixels that agree, out of those compared; silhouette and depth-edge pixels are not compared.
 struct Agreement {
@@ -58,7 +51,7 @@ struct Agreement {
 // reference.
 Agreement compareDepth(const DepthImage& reference, const std::vector<float>& depthBuffer);
 
-// Compares a screenshot's lower-left 800 × 600 (at the reference's resolution, sampled at
-// pixel centres) with the reference: a cube well inside the fog must differ from the fog
-// colour, and a ray that misses or goes past the fog end must show exactly the fog colour.
+// Compares a screenshot's lower-left 800 × 600 with the reference: a cube well inside the fog must
+// differ from the fog colour, and a ray that misses or goes past the fog end must show exactly the
+// fog colour.
 Agreement compareCoverage(const DepthImage& reference, const RgbImage& screenshot);
