@@ -18,7 +18,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr int width = 800;
 constexpr int height = 600;
 
-int index(int column, int row) {
+int pixelIndex(int column, int row) {
     return row * width + column;
 }
 
@@ -80,11 +80,11 @@ bool isFog(const std::uint8_t* rgb) {
 template <typename Agree, typename Visit> void forSettledPixels(Agree agree, Visit visit) {
     for (int row = 1; row + 1 < height; ++row) {
         for (int column = 1; column + 1 < width; ++column) {
-            const int i = index(column, row);
+            const int i = pixelIndex(column, row);
             bool settled = true;
             for (int dr = -1; dr <= 1 && settled; ++dr) {
                 for (int dc = -1; dc <= 1 && settled; ++dc) {
-                    settled = agree(i, index(column + dc, row + dr));
+                    settled = agree(i, pixelIndex(column + dc, row + dr));
                 }
             }
             if (settled) {
@@ -123,15 +123,15 @@ DepthImage castSponge(const Pose& pose) {
     image.distance.resize(image.depth.size());
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            const double x = (column + 0.5) / (width / 2) - 1.0;
-            const double y = (row + 0.5) / (height / 2) - 1.0;
+            const double x = (column + 0.5) / (width / 2.0) - 1.0;
+            const double y = (row + 0.5) / (height / 2.0) - 1.0;
             const glm::dvec3 dir =
                 glm::normalize(front + x * tanHalf * aspect * right + y * tanHalf * up);
             const double t = castRay(glm::dvec3(pose.position), dir);
             const double depth = t * glm::dot(dir, front);
             const bool seen = t != infinity && depth >= nearPlane && depth <= farPlane;
-            image.depth[index(column, row)] = seen ? static_cast<float>(depth) : noHit;
-            image.distance[index(column, row)] = seen ? static_cast<float>(t) : noHit;
+            image.depth[pixelIndex(column, row)] = seen ? static_cast<float>(depth) : noHit;
+            image.distance[pixelIndex(column, row)] = seen ? static_cast<float>(t) : noHit;
         }
     }
     return image;
