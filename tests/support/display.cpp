@@ -17,9 +17,9 @@
 
 namespace {
 
-// A window may go between the listing of the root's children and a question about it (GLFW's
-// helper window goes when a viewer ends): that error is passed over, and the question answers
-// nothing, where Xlib's own handler would end the test process.
+// A window may go between the listing of the root's children and a question about it (a viewer
+// whose context fails closes its window at once): that error is passed over, and the question
+// answers nothing, where Xlib's own handler would end the test process.
 int passOver(Display* /*x*/, XErrorEvent* /*error*/) {
     return 0;
 }
