@@ -1,7 +1,6 @@
 // The scene on a real GL context: what start-up leaves on the GPU, and the picture it draws
 // compared with a ray-cast reference of the sponge.
 #include "camera/camera.h"
-#include "main/window.h"
 #include "render/render.h"
 #include "scene.h"
 #include "shader/shader.h"
@@ -27,13 +26,8 @@ namespace {
 class GlScene : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("DISPLAY", display_.name().c_str(), 1);
-        ASSERT_EQ(glfwInit(), GLFW_TRUE);
-        const char* reason = nullptr;
-        window_ = openWindow(reason);
-        ASSERT_NE(window_, nullptr) << reason;
-        glfwMakeContextCurrent(window_);
-        ASSERT_EQ(glewInit(), GLEW_OK);
+        window_ = openViewerContext(display_.name());
+        ASSERT_NE(window_, nullptr);
         glEnable(GL_DEPTH_TEST);
         glViewport(0, 0, viewWidth, viewHeight);
 

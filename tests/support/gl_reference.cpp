@@ -1,5 +1,5 @@
-// The driver's own answers, asked apart from the viewer in a hidden window and context that the
-// viewer's own code opens in the test process.
+// The viewer's own window and context in the test process, and the driver's own answers asked
+// in a hidden one, apart from the viewer.
 #include "harness.h"
 #include "main/window.h"
 #include "shader/shader.h"
@@ -10,22 +10,29 @@
 
 #include <functional>
 
+GLFWwindow* openViewerContext(const std::string& display, bool visible) {
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(glfwInit(), GLFW_TRUE); // if not, no window opens either
+    if (!visible) {
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    }
+    const char* reason = nullptr;
+    GLFWwindow* window = openWindow(reason);
+    if (window == nullptr) {
+        ADD_FAILURE() << "no window: " << reason;
+        return nullptr;
+    }
+    glfwMakeContextCurrent(window);
+    const GLenum glew = glewInit();
+    EXPECT_EQ(glew, GLEW_OK);
+    return glew == GLEW_OK ? window : nullptr;
+}
+
 namespace {
 
 // What `ask` returns in a new hidden window on `display`.
 std::string askDriver(const std::string& display, const std::function<std::string()>& ask) {
-    setenv("DISPLAY", display.c_str(), 1);
-    EXPECT_EQ(glfwInit(), GLFW_TRUE);
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    const char* reason = nullptr;
-    GLFWwindow* window = openWindow(reason);
-    EXPECT_NE(window, nullptr) << reason;
-    std::string answer;
-    if (window != nullptr) {
-        glfwMakeContextCurrent(window);
-        EXPECT_EQ(glewInit(), GLEW_OK);
-        answer = ask();
-    }
+    std::string answer = openViewerContext(display, false) != nullptr ? ask() : "";
     glfwTerminate();
     return answer;
 }

@@ -104,6 +104,11 @@ class ViewerRun : public ProcessRun {
 // A working directory holding the shader files of `shaderDir` (the project's own by default).
 std::string workDirWithShaders(const std::string& shaderDir = CORVANE_SHADER_DIR);
 
+struct GLFWwindow;
+// The viewer's own window and context (its openWindow) on `display`, opened in the test process,
+// made current and with GLEW loaded; null, with a test failure, when a step fails.
+GLFWwindow* openViewerContext(const std::string& display, bool visible = true);
+
 // The driver's own answers, asked apart from the viewer in a hidden window and context of the
 // viewer's own kind on `display`: its GL_VERSION and GL_SHADING_LANGUAGE_VERSION, one a line; or
 // what building the two shader files gives, "ok", or the failing step ("vertex", "fragment" or
