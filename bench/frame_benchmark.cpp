@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -85,22 +86,18 @@ int main(int argc, char** argv) {
     const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
     const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
     const double generation = generationMedian();
-    const auto medianOf = [](const std::vector<Sample>& samples, double Sample::*field) {
+    // The median over the runs of what `of` reads from each.
+    const auto medianOf = [](const std::vector<Sample>& samples, const auto& of) {
         std::vector<double> values;
         values.reserve(samples.size());
         for (const Sample& s : samples) {
-            values.push_back(s.*field);
+            values.push_back(of(s));
         }
         return median(values);
     };
-    // Frame by frame, the median over the runs, in milliseconds.
-    const auto frameByFrame = [](const std::vector<Sample>& samples, size_t frame) {
-        std::vector<double> values;
-        values.reserve(samples.size());
-        for (const Sample& s : samples) {
-            values.push_back(1000 * s.intervals.at(frame));
-        }
-        return median(values);
+    // Frame by frame, in milliseconds.
+    const auto frameByFrame = [&](const std::vector<Sample>& samples, size_t frame) {
+        return medianOf(samples, [frame](const Sample& s) { return 1000 * s.intervals.at(frame); });
     };
 
     VirtualDisplay display;
@@ -115,8 +112,8 @@ int main(int argc, char** argv) {
             oursHere.push_back(measure(display, ourShaders, flight));
             floorHere.push_back(measure(display, floorShaders, flight));
         }
-        const double frameOurs = medianOf(oursHere, &Sample::frame);
-        const double frameFloor = medianOf(floorHere, &Sample::frame);
+        const double frameOurs = medianOf(oursHere, std::mem_fn(&Sample::frame));
+        const double frameFloor = medianOf(floorHere, std::mem_fn(&Sample::frame));
         char row[200];
         std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.3f |\n",
                       flight.name, 1000 * frameOurs, 1000 * frameFloor, frameOurs / frameFloor);
@@ -130,8 +127,8 @@ int main(int argc, char** argv) {
         ours.insert(ours.end(), oursHere.begin(), oursHere.end());
         floor.insert(floor.end(), floorHere.begin(), floorHere.end());
     }
-    const double firstOurs = medianOf(ours, &Sample::firstFrame);
-    const double firstFloor = medianOf(floor, &Sample::firstFrame);
+    const double firstOurs = medianOf(ours, std::mem_fn(&Sample::firstFrame));
+    const double firstFloor = medianOf(floor, std::mem_fn(&Sample::firstFrame));
 
     std::printf("| measure (median of %d runs each, alternating) | ours | floor | ours / floor |\n",
                 runs);
@@ -141,6 +138,7 @@ int main(int argc, char** argv) {
     std::printf("| process start to first frame | %.0f ms | %.0f ms | %.3f |\n", 1000 * firstOurs,
                 1000 * firstFloor, firstOurs / firstFloor);
     std::printf("| peak resident memory | %.1f MiB | %.1f MiB | |\n",
-                medianOf(ours, &Sample::peakRss), medianOf(floor, &Sample::peakRss));
+                medianOf(ours, std::mem_fn(&Sample::peakRss)),
+                medianOf(floor, std::mem_fn(&Sample::peakRss)));
     return 0;
 }
