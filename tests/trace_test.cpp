@@ -201,7 +201,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     float highest = 0;
     for (size_t k = 0; k + 1 < shown.size(); ++k) {
         const auto [action, step] = keyAction(shown[k], shown[k + 1]);
-        const float speed = action.rfind("turn", 0) == 0 ? turnSpeed : moveSpeed;
+        const float speed = startsWith(action, "turn") ? turnSpeed : moveSpeed;
         const float expectedStep = speed * static_cast<float>(clock[k + 1] - clock[k]);
         const bool stopped = std::abs(shown[k + 1].front.y) > std::sin(pitchLimit - 1e-4f);
         if (!action.empty() && !stopped) {

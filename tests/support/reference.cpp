@@ -22,6 +22,20 @@ int pixelIndex(int column, int row) {
     return row * width + column;
 }
 
+// True when the leaf cell (0..80 on each axis) of the level-4 sponge is solid: no level
+// of its base-3 digits has two or more digits equal to 1.
+bool spongeCellSolid(int x, int y, int z) {
+    for (int level = 0; level < 4; ++level) {
+        if ((x % 3 == 1) + (y % 3 == 1) + (z % 3 == 1) >= 2) {
+            return false;
+        }
+        x /= 3;
+        y /= 3;
+        z /= 3;
+    }
+    return true;
+}
+
 // Distance along the unit ray to the first solid cell, or infinity.
 double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
     double enter = 0.0;
@@ -95,18 +109,6 @@ template <typename Agree, typename Visit> void forSettledPixels(Agree agree, Vis
 }
 
 } // namespace
-
-bool spongeCellSolid(int x, int y, int z) {
-    for (int level = 0; level < 4; ++level) {
-        if ((x % 3 == 1) + (y % 3 == 1) + (z % 3 == 1) >= 2) {
-            return false;
-        }
-        x /= 3;
-        y /= 3;
-        z /= 3;
-    }
-    return true;
-}
 
 DepthImage castSponge(const Pose& pose) {
     const double yaw = pose.yaw;

@@ -32,10 +32,6 @@ struct DepthImage {
 
 constexpr float noHit = std::numeric_limits<float>::infinity();
 
-// True when the leaf cell (0..80 on each axis) of the level-4 sponge is solid: no level
-// of its base-3 digits has two or more digits equal to 1.
-bool spongeCellSolid(int x, int y, int z);
-
 // The reference picture of the 300-unit sponge seen from `pose` through the viewer's lens
 // (70° vertical field of view, aspect 4:3).
 DepthImage castSponge(const Pose& pose);
