@@ -16,12 +16,15 @@ finish() {
   viewer=""
   [ "$status" -eq "$1" ] || { echo "FAIL: status $status, not $1"; exit 1; }
 }
-# Retries the command after $1 for at most $1 seconds.
+# Retries the command after $1 for at most $1 seconds; on failure, names the windows shown.
 wait_for() {
-  local deadline=$((SECONDS + $1))
+  local limit=$1 deadline=$((SECONDS + $1))
   shift
   until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || { echo "FAIL: $* within $deadline s"; exit 1; }
+    [ "$SECONDS" -lt "$deadline" ] || {
+      echo "FAIL: $* within $limit s; shown:" $(xdotool search --onlyvisible --name . getwindowname %@)
+      exit 1
+    }
     sleep 0.2
   done
 }
