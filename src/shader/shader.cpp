@@ -73,17 +73,35 @@ GLuint compileShader(const std::string& source, GLenum stage) {
     return compiled.object;
 }
 
-GLuint createProgram(const std::string& vertexPath, const std::string& fragmentPath) {
+ProgramBuild buildProgram(const std::string& vertexPath, const std::string& fragmentPath,
+                          GLsizei logSize) {
     // The vertex file is compiled before the fragment file is even opened.
-    const GLuint vertexShader = compileShader(loadShaderSource(vertexPath), GL_VERTEX_SHADER);
-    const GLuint fragmentShader = compileShader(loadShaderSource(fragmentPath), GL_FRAGMENT_SHADER);
-
-    const BuildStep linked = linkStages(vertexShader, fragmentShader, viewerLogSize);
+    const BuildStep vertex = compileStage(loadShaderSource(vertexPath), GL_VERTEX_SHADER, logSize);
+    if (!vertex.ok) {
+        return {0, FailedStep::Vertex, vertex.log};
+    }
+    const BuildStep fragment =
+        compileStage(loadShaderSource(fragmentPath), GL_FRAGMENT_SHADER, logSize);
+    if (!fragment.ok) {
+        return {0, FailedStep::Fragment, fragment.log};
+    }
+    const BuildStep linked = linkStages(vertex.object, fragment.object, logSize);
     if (!linked.ok) {
-        failWithLog("Program linking error:", linked.log);
+        return {0, FailedStep::Link, linked.log};
     }
     // The shaders stay attached and are freed together with the program.
-    glDeleteShader(vertexShader);
-    glDeleteShader(fragmentShader);
-    return linked.object;
+    glDeleteShader(vertex.object);
+    glDeleteShader(fragment.object);
+    return {linked.object, FailedStep::None, {}};
+}
+
+GLuint createProgram(const std::string& vertexPath, const std::string& fragmentPath) {
+    const ProgramBuild built = buildProgram(vertexPath, fragmentPath, viewerLogSize);
+    if (built.failed == FailedStep::Link) {
+        failWithLog("Program linking error:", built.log);
+    }
+    if (built.failed != FailedStep::None) {
+        failWithLog("Shader compilation error:", built.log);
+    }
+    return built.program;
 }

@@ -26,6 +26,22 @@ BuildStep compileStage(const std::string& source, GLenum stage, GLsizei logSize)
 // Links a program of the two compiled shaders, the vertex one attached first.
 BuildStep linkStages(GLuint vertexShader, GLuint fragmentShader, GLsizei logSize);
 
+// Where building a program from the two files stopped: the step that failed, or None.
+enum class FailedStep { None, Vertex, Fragment, Link };
+
+// A program built from two files: the linked program, or the step that failed and its log.
+struct ProgramBuild {
+    GLuint program;
+    FailedStep failed;
+    std::string log;
+};
+
+// Compiles the vertex file, only then reads and compiles the fragment file, and links the two,
+// stopping at the first step that fails; logs are read as compileStage reads them. After a link
+// the two shader objects are deleted, vertex first.
+ProgramBuild buildProgram(const std::string& vertexPath, const std::string& fragmentPath,
+                          GLsizei logSize);
+
 // A compiled shader object of `stage`; prints the driver's log and exits with 1 on failure.
 GLuint compileShader(const std::string& source, GLenum stage);
 

@@ -48,18 +48,10 @@ std::string driverVersions(const std::string& display) {
 
 std::string driverBuild(const std::string& display, const std::string& vertexPath,
                         const std::string& fragmentPath) {
-    return askDriver(display, [&]() -> std::string {
+    return askDriver(display, [&] {
         constexpr GLsizei wholeLog = 1 << 20;
-        const BuildStep vertex = compileStage(readFile(vertexPath), GL_VERTEX_SHADER, wholeLog);
-        if (!vertex.ok) {
-            return "vertex\n" + vertex.log;
-        }
-        const BuildStep fragment =
-            compileStage(readFile(fragmentPath), GL_FRAGMENT_SHADER, wholeLog);
-        if (!fragment.ok) {
-            return "fragment\n" + fragment.log;
-        }
-        const BuildStep link = linkStages(vertex.object, fragment.object, wholeLog);
-        return link.ok ? "ok\n" : "link\n" + link.log;
+        const ProgramBuild built = buildProgram(vertexPath, fragmentPath, wholeLog);
+        const char* const steps[] = {"ok", "vertex", "fragment", "link"}; // FailedStep's order
+        return steps[static_cast<int>(built.failed)] + ("\n" + built.log);
     });
 }
