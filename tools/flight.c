@@ -8,7 +8,7 @@
 // The bits of the keys named in `words`, which it takes apart.
 static unsigned char keysNamed(char* words) {
     unsigned char held = 0;
-    for (char* key = strtok(words, " \t\r"); key != NULL; key = strtok(NULL, " \t\r")) {
+    for (const char* key = strtok(words, " \t\r"); key != NULL; key = strtok(NULL, " \t\r")) {
         for (unsigned i = 0; i < 8; ++i) {
             held |= strcmp(key, flightKeys[i].word) == 0 ? 1U << i : 0;
         }

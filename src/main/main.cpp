@@ -28,7 +28,7 @@ bool closedNormally = false;
 
 void waitForEnterUnlessClosedNormally() {
     if (!closedNormally) {
-        std::cout << "Press Enter to close this window." << std::endl;
+        std::cout << "Press Enter to close this window.\n" << std::flush;
         std::cin.get();
     }
 }
@@ -43,7 +43,7 @@ void keepFailuresReadable() {
 
 // Reports a start-up step that failed, with the reason given (GLFW's own words), and exits.
 [[noreturn]] void failStartUp(const char* what, const char* why) {
-    std::cout << what << ": " << (why != nullptr ? why : "no reason given") << std::endl;
+    std::cout << what << ": " << (why != nullptr ? why : "no reason given") << '\n' << std::flush;
     glfwTerminate();
     std::exit(1);
 }
@@ -58,9 +58,10 @@ int main() {
 #ifdef _WIN32
     keepFailuresReadable();
 #endif
-    // The sponge is generated before the window exists.
+    // The sponge is generated before the window exists. Each report line is flushed as it is
+    // written, so that a pipe has it at once, before the window opens.
     corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
-    std::cout << instances.size() << std::endl;
+    std::cout << instances.size() << '\n' << std::flush;
 
     const char* reason = nullptr;
     if (glfwInit() == GLFW_FALSE) {
@@ -81,8 +82,8 @@ int main() {
                     reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
     }
     glEnable(GL_DEPTH_TEST);
-    std::cout << "OpenGL version: " << glString(GL_VERSION) << std::endl;
-    std::cout << "GLSL version: " << glString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
+    std::cout << "OpenGL version: " << glString(GL_VERSION) << '\n' << std::flush;
+    std::cout << "GLSL version: " << glString(GL_SHADING_LANGUAGE_VERSION) << '\n' << std::flush;
 
     const CubeMesh mesh = createCubeMesh();
     [[maybe_unused]] const GLuint instanceBuffer = createInstanceBuffer(instances);

@@ -35,9 +35,9 @@ namespace {
 glm::mat4 tracedValues(const std::string& call) {
     glm::mat4 matrix(0.0f);
     std::istringstream numbers(call.substr(call.find("value = {") + 9));
-    float* next = &matrix[0][0];
-    for (char comma = ','; comma == ',' && next != &matrix[0][0] + 16; numbers >> comma) {
-        numbers >> *next++;
+    int read = 0; // column by column, as GL sends them
+    for (char comma = ','; comma == ',' && read < 16; numbers >> comma, ++read) {
+        numbers >> matrix[read / 4][read % 4];
     }
     return matrix;
 }
