@@ -177,6 +177,7 @@ TEST_F(GlScene, DrawsWhatTheUnculledShadersDraw) {
     };
     // The dive, frame by frame, its keys in the order of the flight's key bits.
     const Flight dive = readFlight(CORVANE_FLIGHT_DIR "/dive.txt");
+    ASSERT_GT(dive.frames, 0) << "no dive flown";
     bool CameraKeys::*const fields[8] = {
         &CameraKeys::forward,  &CameraKeys::back,      &CameraKeys::left,   &CameraKeys::right,
         &CameraKeys::turnLeft, &CameraKeys::turnRight, &CameraKeys::turnUp, &CameraKeys::turnDown};
