@@ -67,7 +67,8 @@ windows_deps() {
   fi
   local work glfw_src glew_src
   work=$(mktemp -d)
-  (cd "$work" && apt-get source -qq "glfw3=$windows_glfw" "glew=$windows_glew" >/dev/null 2>&1)
+  (cd "$work" && apt-get source -qq "glfw3=$windows_glfw" "glew=$windows_glew" >apt-source.log 2>&1) ||
+    { cat "$work/apt-source.log"; echo "Could not fetch GLFW's and GLEW's Debian sources"; exit 1; }
   glfw_src=$(echo "$work"/glfw3-*/)
   glew_src=$(echo "$work"/glew-*/)
   rm -rf "$deps"
@@ -121,8 +122,9 @@ check_on_clean_root() {
   rm -rf "$scratch"
 }
 
-# Runs the shell command $2 in the root $1, with /dev, /proc, /sys and a fresh /tmp, in a private
-# mount namespace, so nothing stays mounted whatever happens.
+# Runs the shell command $2 in the root $1, with /dev, /proc, /sys and a fresh /tmp, and the
+# folder $3, if given, as apt's package cache, in a private mount namespace, so nothing stays
+# mounted whatever happens.
 in_root() {
   cp /etc/resolv.conf "$1/etc/resolv.conf"
   unshare --mount --fork /bin/bash -euo pipefail -c '
@@ -130,6 +132,7 @@ in_root() {
     mount -t proc proc "$1/proc"
     mount --rbind /sys "$1/sys"
     mount -t tmpfs tmpfs "$1/tmp"
+    [ -z "$3" ] || mount --bind "$3" "$1/var/cache/apt/archives"
     chroot "$1" /bin/bash -euo pipefail -c "$2"
-  ' in-root "$1" "$2"
+  ' in-root "$1" "$2" "${3:-}"
 }

@@ -4,11 +4,12 @@
 # display, which GLFW 3.4 would try first, and RUNTIME-DIR as the runtime directory.
 start_virtual_display() {
   local displayfd number
-  exec {displayfd}<> <(:)
-  Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  read -r -t 30 -u "$displayfd" number
   mkdir -p "$1"
+  exec {displayfd}<> <(:)
+  Xvfb -displayfd "$displayfd" -screen 0 1024x768x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+  xvfb=$!
+  read -r -t 30 -u "$displayfd" number ||
+    { cat "$1/xvfb.log"; echo "Xvfb gave no display within 30 s (its output is above)"; exit 1; }
   export DISPLAY=":$number" XDG_RUNTIME_DIR="$1" XDG_SESSION_TYPE=x11
   unset WAYLAND_DISPLAY
 }
