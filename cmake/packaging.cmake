@@ -52,11 +52,14 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/corvane/corvane\")
 endif()")
 install(FILES shaders/vertex.fs shaders/fragment.fs DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane)
+# Dated by SOURCE_DATE_EPOCH when that is set, as is the release below.
+string(TIMESTAMP copyright_year "%Y" UTC)
+set(contact_address developers@corvane.example.org)
 configure_file(data/corvane.in corvane-command @ONLY)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/corvane-command DESTINATION ${CMAKE_INSTALL_BINDIR}
         RENAME corvane)
 install(FILES data/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-# The software centres' entry; its release is dated by SOURCE_DATE_EPOCH when that is set.
+# The software centres' entry, with its release's date.
 string(TIMESTAMP release_date "%Y-%m-%d" UTC)
 configure_file(data/corvane.metainfo.xml org.example.corvane.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/org.example.corvane.metainfo.xml
@@ -77,7 +80,7 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz data/copyright
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)
-set(CPACK_PACKAGE_CONTACT "The Corvane developers <developers@corvane.example.org>")
+set(CPACK_PACKAGE_CONTACT "The Corvane developers <${contact_address}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive viewer of a cube-subdivision fractal")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Corvane builds a sponge fractal of 160000 cubes on the CPU, uploads it once and

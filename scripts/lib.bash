@@ -43,19 +43,22 @@ tree_files() {
   fi
 }
 
-# Windows builds of GLFW and GLEW from Debian's own source packages at pinned versions (apt
-# checks their signatures), GLM's headers as Debian ships them, and the two libraries' licences,
-# kept in /var/cache/corvane (~/.cache/corvane when that is not writable) and reused while
-# intact; exports their folder as CORVANE_WINDOWS_DEPS.
-windows_glfw=3.3.8-1
-windows_glew=2.2.0-4
+# Windows builds of GLFW and GLEW, and GLM's headers, from Debian's own source packages at pinned
+# versions (apt checks their signatures), hardened as the viewer is, with the two libraries'
+# licences and the sources' checksums; kept in CORVANE_CACHE (default /var/cache/corvane, or
+# ~/.cache/corvane when that is not writable) under a name drawn from the versions, the flags and
+# the compiler's version, and reused while intact; exports their folder as CORVANE_WINDOWS_DEPS.
+windows_sources=(glfw3=3.3.8-1 glew=2.2.0-4 glm=0.9.9.8+ds-6)
+windows_flags="-O2 -fstack-protector-strong -D_FORTIFY_SOURCE=2"
 windows_deps() {
-  local cache=/var/cache/corvane
+  local cache=${CORVANE_CACHE:-/var/cache/corvane} key
   mkdir -p "$cache" 2>/dev/null && [ -w "$cache" ] || cache="$HOME/.cache/corvane"
-  export CORVANE_WINDOWS_DEPS="$cache/windows-glfw-$windows_glfw-glew-$windows_glew"
+  key=$({ echo "${windows_sources[*]} $windows_flags"; x86_64-w64-mingw32-gcc-posix --version; } |
+    sha256sum)
+  export CORVANE_WINDOWS_DEPS="$cache/windows-${key:0:16}"
   local deps=$CORVANE_WINDOWS_DEPS
-  [ -f "$deps/.ready" ] && [ -f "$deps/lib/libglfw3.a" ] && [ -f "$deps/lib/glew32s.lib" ] && return
-  if ! apt-get source --print-uris "glfw3=$windows_glfw" >/dev/null 2>&1; then
+  [ -f "$deps/.ready" ] && return
+  if ! apt-get source --print-uris "${windows_sources[0]}" >/dev/null 2>&1; then
     local mirror
     mirror=$(debian_mirror)
     echo "Adding the source packages of the archive apt uses to its sources"
@@ -65,27 +68,33 @@ windows_deps() {
       as_root tee /etc/apt/sources.list.d/corvane-sources.sources >/dev/null
     as_root apt-get update -qq
   fi
-  local work glfw_src glew_src
+  local work glfw_src glew_src glm_src
   work=$(mktemp -d)
-  (cd "$work" && apt-get source -qq "glfw3=$windows_glfw" "glew=$windows_glew" >apt-source.log 2>&1) ||
-    { cat "$work/apt-source.log"; echo "Could not fetch GLFW's and GLEW's Debian sources"; exit 1; }
+  (cd "$work" && apt-get source -qq "${windows_sources[@]}" >apt-source.log 2>&1) ||
+    { cat "$work/apt-source.log"; echo "Could not fetch the Windows libraries' Debian sources"; exit 1; }
   glfw_src=$(echo "$work"/glfw3-*/)
   glew_src=$(echo "$work"/glew-*/)
+  glm_src=$(echo "$work"/glm-*/)
   rm -rf "$deps"
-  mkdir -p "$deps/include/GL" "$deps/lib" "$deps/share/cmake" "$deps/notices"
-  CFLAGS="-ffile-prefix-map=$work=." cmake -S "$glfw_src" -B "$work/glfw-build" \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+  mkdir -p "$deps/include/GL" "$deps/lib" "$deps/notices"
+  (cd "$work" && sha256sum -- *.dsc *.tar.*) >"$deps/sources.sha256"
+  local flags="$windows_flags -ffile-prefix-map=$work=."
+  CFLAGS=$flags cmake -S "$glfw_src" -B "$work/glfw-build" \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=None \
     -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF -DGLFW_BUILD_DOCS=OFF \
     -DCMAKE_INSTALL_PREFIX="$deps" >/dev/null
   cmake --build "$work/glfw-build" --parallel "$(nproc)" --target install >/dev/null
   # GLEW is one C file; built static, without GLU, as Corvane uses it.
-  x86_64-w64-mingw32-gcc-posix -O2 -ffile-prefix-map="$work=." -DGLEW_STATIC -DGLEW_NO_GLU \
+  # shellcheck disable=SC2086 # the flags are words
+  x86_64-w64-mingw32-gcc-posix $flags -DGLEW_STATIC -DGLEW_NO_GLU \
     -I"$glew_src/include" -c "$glew_src/src/glew.c" -o "$work/glew.o"
   # Named as CMake's FindGLEW looks for a static GLEW on Windows; D: no dates in the archive.
   x86_64-w64-mingw32-ar rcsD "$deps/lib/glew32s.lib" "$work/glew.o"
   cp "$glew_src"/include/GL/{glew.h,wglew.h} "$deps/include/GL/"
-  cp -r /usr/include/glm "$deps/include/"
-  cp -r /usr/share/cmake/glm "$deps/share/cmake/"
+  # GLM is headers and a CMake package: installed, not built.
+  cmake -S "$glm_src" -B "$work/glm-build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$deps" >/dev/null
+  cmake --install "$work/glm-build" >/dev/null
   cp "$glfw_src/LICENSE.md" "$deps/notices/GLFW.txt"
   cp "$glew_src/LICENSE.txt" "$deps/notices/GLEW.txt"
   rm -rf "$work"
