@@ -57,7 +57,7 @@ windows_deps() {
     sha256sum)
   export CORVANE_WINDOWS_DEPS="$cache/windows-${key:0:16}"
   local deps=$CORVANE_WINDOWS_DEPS
-  [ -f "$deps/.ready" ] && return
+  [ -f "$deps/.ready" ] && [ -f "$deps/sources.checksums" ] && return
   if ! apt-get source --print-uris "${windows_sources[0]}" >/dev/null 2>&1; then
     local mirror
     mirror=$(debian_mirror)
@@ -77,7 +77,9 @@ windows_deps() {
   glm_src=$(echo "$work"/glm-*/)
   rm -rf "$deps"
   mkdir -p "$deps/include/GL" "$deps/lib" "$deps/notices"
-  (cd "$work" && sha256sum -- *.dsc *.tar.*) >"$deps/sources.sha256"
+  (cd "$work" && for file in *.dsc *.tar.*; do
+    echo "$(sha256sum <"$file" | cut -d' ' -f1) $(stat -c %s "$file") $file"
+  done) >"$deps/sources.checksums"
   local flags="$windows_flags -ffile-prefix-map=$work=."
   CFLAGS=$flags cmake -S "$glfw_src" -B "$work/glfw-build" \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=None \
