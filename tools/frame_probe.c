@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -191,8 +192,10 @@ void glfwSwapBuffers(GLFWwindow* window) {
     real(window);
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld\n", ++frames, (long long)now.tv_sec,
-               now.tv_nsec);
+    // With the frame done, the heap in use: unlike the resident size, without memory freed.
+    const struct mallinfo2 heap = mallinfo2();
+    appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld %zu\n", ++frames,
+               (long long)now.tv_sec, now.tv_nsec, heap.uordblks + heap.hblkhd);
     if (flightLength() > 0 && (long)frames >= flightLength()) {
         REAL(glfwSetWindowShouldClose)
         real(window, 1);

@@ -90,6 +90,8 @@ class ViewerRun : public ProcessRun {
     std::vector<double> clockReadings() const;
     // Times (monotonic seconds) at which each frame so far was presented.
     std::vector<double> frameTimes() const;
+    // Bytes of heap in use after each frame so far (glibc's mallinfo2).
+    std::vector<double> heapInUse() const;
     // Waits until `count` more frames than `since` are presented; false on timeout or exit.
     bool waitForFrames(int count, int since = 0, double seconds = 120);
 
@@ -97,6 +99,7 @@ class ViewerRun : public ProcessRun {
     ViewerRun(const std::string& workDir, const std::string& display,
               const std::map<std::string, std::string>& env,
               const std::vector<std::string>& launcher, const std::string& logDir);
+    std::vector<double> frameLogColumn(size_t column) const;
     std::string frameLog_;
     std::string callLog_;
 };

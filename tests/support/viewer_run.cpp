@@ -4,6 +4,7 @@
 
 #include "shader/shader.h"
 
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -70,15 +71,23 @@ std::vector<double> ViewerRun::clockReadings() const {
     return readings;
 }
 
-std::vector<double> ViewerRun::frameTimes() const {
-    std::vector<double> times;
+std::vector<double> ViewerRun::frameLogColumn(size_t column) const {
+    std::vector<double> values;
     std::istringstream log(readFile(frameLog_));
-    long frame = 0;
-    double time = 0;
-    while (log >> frame >> time) {
-        times.push_back(time);
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream fields(line);
+        const std::vector<double> row{std::istream_iterator<double>(fields), {}};
+        values.push_back(row.size() > column ? row[column] : 0);
     }
-    return times;
+    return values;
+}
+
+std::vector<double> ViewerRun::frameTimes() const {
+    return frameLogColumn(1);
+}
+
+std::vector<double> ViewerRun::heapInUse() const {
+    return frameLogColumn(2);
 }
 
 int ViewerRun::framesDrawn() const {
