@@ -1,8 +1,8 @@
 // Flies the real viewer for a while round and round one lap of random key stretches, then closes
 // it. It must keep running throughout and end with status 0, and it must not leak: the lap ends
 // where it began, looking the same way, so the heap in use after each frame of a lap must be what
-// it was after the same frame of an earlier lap. The driver's scene memory, which the resident size shows,
-// rises and falls with the view; the view repeats, and with it the heap.
+// it was after the same frame of an earlier lap. The driver's scene memory, which the resident
+// size shows, rises and falls with the view; the view repeats, and with it the heap.
 // Usage: long_flight [SECONDS (600)] [SEED (7)]; prints resident size and heap as it goes.
 #include "harness.h"
 
@@ -16,9 +16,9 @@ namespace {
 constexpr int lapFrames = 40;
 constexpr double mebibyte = 1024 * 1024;
 
-// One lap: stretches of one random key each, then the same stretches undone, last first, each
-// with the opposite key.
-std::string lap(std::mt19937& random) {
+// One lap from `seed`: random one-key stretches, then the same undone, last first, keys opposite.
+std::string lap(unsigned seed) {
+    std::mt19937 random(seed);
     const char* const keys[] = {"w", "s", "a", "d", "left", "right"}; // opposites side by side
     std::vector<std::pair<int, size_t>> out;
     for (int frames = 0; frames < lapFrames / 2; frames += out.back().first) {
@@ -40,10 +40,10 @@ std::string lap(std::mt19937& random) {
 // NOLINTNEXTLINE(bugprone-exception-escape): a failed measurement may end the tool
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 600;
-    std::mt19937 random(argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 7U);
+    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 7U;
     // One random lap, flown over and over: enough laps for 60 frames a second; the window is
     // closed when the time is up.
-    const std::string oneLap = lap(random);
+    const std::string oneLap = lap(seed);
     std::string flight = "delta 0.05\n";
     for (int laps = 0; laps * lapFrames < seconds * 60; ++laps) {
         flight += oneLap;
