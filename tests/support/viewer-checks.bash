@@ -16,12 +16,14 @@ finish() {
   viewer=""
   [ "$status" -eq "$1" ] || { echo "FAIL: status $status, not $1"; exit 1; }
 }
-# Retries the command after $1 for at most $1 seconds; on failure, names the windows shown.
+# Retries the command for at most $1 seconds; on failure, shows what the viewer printed so far and
+# names the windows shown.
 wait_for() {
   local limit=$1 deadline=$((SECONDS + $1))
   shift
   until "$@"; do
     [ "$SECONDS" -lt "$deadline" ] || {
+      for log in "$work/out" "$work/stderr"; do [ ! -s "$log" ] || sed 's/^/  /' "$log"; done
       echo "FAIL: $* within $limit s; shown:" $(xdotool search --onlyvisible --name . getwindowname %@)
       exit 1
     }
