@@ -190,12 +190,15 @@ void glfwSwapBuffers(GLFWwindow* window) {
         saveFrame(saveTo, frames + 1);
     }
     real(window);
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    // With the frame done, the heap in use: unlike the resident size, without memory freed.
-    const struct mallinfo2 heap = mallinfo2();
-    appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld %zu\n", ++frames,
-               (long long)now.tv_sec, now.tv_nsec, heap.uordblks + heap.hblkhd);
+    ++frames;
+    if (getenv("CORVANE_FRAME_LOG") != NULL) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        // With the frame done, the heap in use: unlike the resident size, without memory freed.
+        const struct mallinfo2 heap = mallinfo2();
+        appendLine(&frameLog, "CORVANE_FRAME_LOG", "%lu %lld.%09ld %zu\n", frames,
+                   (long long)now.tv_sec, now.tv_nsec, heap.uordblks + heap.hblkhd);
+    }
     if (flightLength() > 0 && (long)frames >= flightLength()) {
         REAL(glfwSetWindowShouldClose)
         real(window, 1);
