@@ -21,9 +21,19 @@ if(WIN32)
   install(FILES shaders/vertex.fs shaders/fragment.fs ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES data/copyright DESTINATION notices RENAME Corvane.txt)
   install(FILES ${CORVANE_NOTICES} DESTINATION notices)
+  # The installer's licence page: Corvane's own copyright and licence, and where the others are.
+  file(CONFIGURE OUTPUT licence.txt NEWLINE_STYLE CRLF CONTENT "Corvane ${PROJECT_VERSION}
+
+${copyright_notice}
+${licence_text}
+
+corvane.exe also holds GLFW, GLEW, GLM and MinGW-w64's runtime and threads library, each under
+its own licence: the notices folder beside it holds their notices.
+")
+  set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/licence.txt)
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_PACKAGE_NAME corvane)
-  set(CPACK_PACKAGE_VENDOR "The Corvane developers")
+  set(CPACK_PACKAGE_VENDOR "${copyright_holder}")
   set(CPACK_PACKAGE_FILE_NAME corvane-${PROJECT_VERSION}-win64)
   set(CPACK_PACKAGE_INSTALL_DIRECTORY Corvane)
   set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Corvane)
@@ -34,8 +44,16 @@ if(WIN32)
   set(CPACK_NSIS_INSTALLED_ICON_NAME corvane.exe)
   set(CPACK_NSIS_MUI_ICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
   set(CPACK_NSIS_MUI_UNIICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
-  # A 64-bit installer into the 64-bit Program Files; no build times stored for its files.
+  # A 64-bit installer into the 64-bit Program Files; no build times stored for its files; the
+  # installer's own version information, as corvane.exe has it (in US English).
   set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
+  string(APPEND CPACK_NSIS_DEFINES
+    "\nVIProductVersion ${PROJECT_VERSION}.0\nVIFileVersion ${PROJECT_VERSION}.0")
+  foreach(key IN ITEMS "ProductName Corvane" "FileDescription 'Corvane installer'"
+                       "CompanyName '${copyright_holder}'" "LegalCopyright '${legal_copyright}'"
+                       "ProductVersion ${PROJECT_VERSION}" "FileVersion ${PROJECT_VERSION}")
+    string(APPEND CPACK_NSIS_DEFINES "\nVIAddVersionKey /LANG=1033 ${key}")
+  endforeach()
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   include(CPack)
   return()
@@ -80,7 +98,7 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz data/copyright
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)
-set(CPACK_PACKAGE_CONTACT "The Corvane developers <${contact_address}>")
+set(CPACK_PACKAGE_CONTACT "${copyright_holder} <${contact_address}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive viewer of a cube-subdivision fractal")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Corvane builds a sponge fractal of 160000 cubes on the CPU, uploads it once and

@@ -44,17 +44,18 @@ tree_files() {
 }
 
 # Windows builds of GLFW and GLEW, and GLM's headers, from Debian's own source packages at pinned
-# versions (apt checks their signatures), hardened as the viewer is, with the two libraries'
+# versions (apt checks their signatures), hardened as the viewer is, with the three libraries'
 # licences and the sources' checksums; kept in CORVANE_CACHE (default /var/cache/corvane, or
-# ~/.cache/corvane when that is not writable) under a name drawn from the versions, the flags and
-# the compiler's version, and reused while intact; exports their folder as CORVANE_WINDOWS_DEPS.
+# ~/.cache/corvane when that is not writable) under a name drawn from the versions, the flags, the
+# compiler's version and this recipe, and reused while intact; exports their folder as
+# CORVANE_WINDOWS_DEPS.
 windows_sources=(glfw3=3.3.8-1 glew=2.2.0-4 glm=0.9.9.8+ds-6)
 windows_flags="-O2 -fstack-protector-strong -D_FORTIFY_SOURCE=2"
 windows_deps() {
   local cache=${CORVANE_CACHE:-/var/cache/corvane} key
   mkdir -p "$cache" 2>/dev/null && [ -w "$cache" ] || cache="$HOME/.cache/corvane"
-  key=$({ echo "${windows_sources[*]} $windows_flags"; x86_64-w64-mingw32-gcc-posix --version; } |
-    sha256sum)
+  key=$({ echo "${windows_sources[*]} $windows_flags"; x86_64-w64-mingw32-gcc-posix --version
+    declare -f windows_deps; } | sha256sum)
   export CORVANE_WINDOWS_DEPS="$cache/windows-${key:0:16}"
   local deps=$CORVANE_WINDOWS_DEPS
   [ -f "$deps/.ready" ] && [ -f "$deps/sources.checksums" ] && return
@@ -99,24 +100,33 @@ windows_deps() {
   cmake --install "$work/glm-build" >/dev/null
   cp "$glfw_src/LICENSE.md" "$deps/notices/GLFW.txt"
   cp "$glew_src/LICENSE.txt" "$deps/notices/GLEW.txt"
+  cp "$glm_src/copying.txt" "$deps/notices/GLM.txt"
   rm -rf "$work"
   touch "$deps/.ready"
 }
 
-# Makes a minimal Debian root of the suite $2 (trixie, bookworm) at $1, for the architecture $3
-# (this machine's by default; another runs through qemu), unless an intact one is there.
+# Makes a minimal Debian root of the suite $2 (forky, trixie, bookworm) at $1, for the
+# architecture $3 (this machine's by default; another runs through qemu), unless an intact one is
+# there. A suite newer than this debootstrap knows is made with its script for sid, as Debian's
+# own newer debootstrap makes it.
 make_root() {
   if [ -f "$1/.corvane-root-ready" ] && chroot "$1" /bin/true 2>/dev/null; then
     return
   fi
   bash scripts/setup debootstrap
-  local mirror
+  local mirror script=/usr/share/debootstrap/scripts/$2
   mirror=$(debian_mirror)
+  [ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
   echo "Making a Debian $2 ${3:-} root in $1 from the archive apt uses"
   rm -rf "$1"
   mkdir -p "$(dirname "$1")"
-  debootstrap --variant=minbase ${3:+--arch="$3"} "$2" "$1" "$mirror" >"$1.log" 2>&1 ||
+  debootstrap --variant=minbase ${3:+--arch="$3"} "$2" "$1" "$mirror" "$script" >"$1.log" 2>&1 ||
     { tail -n 20 "$1.log"; exit 1; }
+  # The archive's copy of a suite still in testing can be older than the date its Release file
+  # says it is good until, which a real testing machine, kept up to date, never sees: apt in this
+  # root alone takes it all the same.
+  [ "$2" != forky ] ||
+    echo 'Acquire::Check-Valid-Until "false";' >"$1/etc/apt/apt.conf.d/99corvane-archive-copy"
   touch "$1/.corvane-root-ready"
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <regex>
 
 namespace {
@@ -27,8 +28,29 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
     EXPECT_EQ(viewer.run.output(),
               "160000\nOpenGL version: " + glVersion + "\nGLSL version: " + glslVersion);
 
-    // One window titled "Corvane", 800 × 600, showing the sponge.
-    EXPECT_EQ(topLevelWindows(viewer.display.x(), "Corvane").size(), 1U);
+    // One window titled "Corvane", 800 × 600, showing the sponge, named as its menu entry's
+    // StartupWMClass and with the menu icon's pictures up to 128 pixels, pixel for pixel.
+    Display* x = viewer.display.x();
+    EXPECT_EQ(topLevelWindows(x, "Corvane").size(), 1U);
+    EXPECT_EQ(windowProperty(x, viewer.window, "WM_CLASS"), std::string("corvane\0Corvane\0", 16));
+    const std::string items = windowProperty(x, viewer.window, "_NET_WM_ICON");
+    std::vector<std::uint32_t> icon(items.size() / sizeof(long)); // each picture: size, ARGB pixels
+    for (size_t i = 0; i < icon.size(); ++i) {
+        long item = 0;
+        std::memcpy(&item, &items[i * sizeof item], sizeof item);
+        icon[i] = static_cast<std::uint32_t>(item);
+    }
+    std::vector<std::uint32_t> pictures;
+    for (const std::uint32_t size : {16, 32, 48, 64, 128}) {
+        const std::string png = CORVANE_ICON_DIR "/corvane-" + std::to_string(size) + ".png";
+        ProcessRun convert({"convert", png, "-depth", "8", "bgra:-"}, ".", {});
+        ASSERT_EQ(convert.waitForExit(exitTimeout), 0) << png;
+        const std::string bgra = convert.output(); // little-endian ARGB
+        pictures.insert(pictures.end(), {size, size});
+        pictures.resize(pictures.size() + bgra.size() / 4);
+        std::memcpy(&pictures[pictures.size() - bgra.size() / 4], bgra.data(), bgra.size());
+    }
+    EXPECT_TRUE(icon == pictures) << "the window's icon";
     const RgbImage shot = viewer.settledScreenshot();
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);

@@ -23,11 +23,13 @@ namespace {
 #ifdef _WIN32
 // Started by a double-click, Corvane has a console of its own, which Windows closes as soon as the
 // process ends: the message of a failed start-up would vanish unread. So only then, a run that
-// ends other than by closing the window waits for Enter first. A prompt keeps its own text.
+// ends other than by closing the window waits for Enter first, its own window gone (a window
+// left open while the console waits would answer nothing). A prompt keeps its own text.
 bool closedNormally = false;
 
 void waitForEnterUnlessClosedNormally() {
     if (!closedNormally) {
+        glfwTerminate();
         std::cout << "Press Enter to close this window.\n" << std::flush;
         std::cin.get();
     }

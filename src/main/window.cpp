@@ -1,6 +1,7 @@
-// The viewer's window and its context hints.
+// The viewer's window: its context hints, and who it is to the desktop.
 #include "window.h"
 
+#include "icon.h"
 #include "scene.h"
 
 #include <GLFW/glfw3.h>
@@ -10,10 +11,20 @@ GLFWwindow* openWindow(const char*& reason) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    // Its name to the desktop, by which a dock or task bar ties it to the menu entry
+    // (corvane.desktop, StartupWMClass=Corvane): the Wayland app id, which GLFW 3.4 first offers,
+    // and the X11 instance and class names.
+#ifdef GLFW_WAYLAND_APP_ID
+    glfwWindowHintString(GLFW_WAYLAND_APP_ID, "corvane");
+#endif
+    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "corvane");
+    glfwWindowHintString(GLFW_X11_CLASS_NAME, "Corvane");
     GLFWwindow* window = glfwCreateWindow(viewWidth, viewHeight, "Corvane", nullptr, nullptr);
     reason = nullptr;
     if (window == nullptr) {
         glfwGetError(&reason);
+    } else {
+        setWindowIcon(window);
     }
     return window;
 }

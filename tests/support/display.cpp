@@ -104,6 +104,20 @@ std::vector<Window> topLevelWindows(Display* x, const std::string& title) {
     return found;
 }
 
+std::string windowProperty(Display* x, Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1L << 20, False, AnyPropertyType,
+                       &type, &format, &count, &left, &data);
+    const size_t itemSize = format == 32 ? sizeof(long) : static_cast<size_t>(format / 8);
+    std::string items(reinterpret_cast<const char*>(data), data == nullptr ? 0 : count * itemSize);
+    XFree(data);
+    return items;
+}
+
 Window waitForWindow(Display* x, const std::string& title, double seconds) {
     const double deadline = monotonicSeconds() + seconds;
     while (monotonicSeconds() < deadline) {
