@@ -29,9 +29,9 @@ const NamedFlight flights[] = {{"still start view", CORVANE_FLIGHT_DIR "/still.t
 
 struct Sample {
     std::vector<double> intervals; // seconds between presented frames, after the warm-up
-    double frame;                  // their median
-    double firstFrame;             // seconds from process start to the first frame presented
-    double peakRss;                // MiB
+    double frame = 0;              // their median
+    double firstFrame = 0;         // seconds from process start to the first frame presented
+    double peakRss = 0;            // MiB
 };
 
 double median(std::vector<double> values) {

@@ -130,14 +130,26 @@ make_root() {
   touch "$1/.corvane-root-ready"
 }
 
+# A login shell's bare environment on a fresh machine, for a command in a root: no display, nothing
+# of this one's.
+bare='env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb'
+
+# Makes $2 a throw-away copy of the clean root $1, with this tree in /corvane.
+scratch_root() {
+  rm -rf "$2"
+  cp -a "$1" "$2"
+  # A throw-away copy needs no crash safety: dpkg need not wait for each file to reach the disk.
+  echo force-unsafe-io >"$2/etc/dpkg/dpkg.cfg.d/corvane-unsafe-io"
+  mkdir -p "$2/corvane"
+  tree_files | tar --null -T - -c | tar -x -C "$2/corvane"
+}
+
 # Installs, runs and removes the package $2 on a throw-away copy of the clean root $1, with this
 # tree and the frame probe and close_window of the build folder $3 (tests/package/install-run-remove).
 check_on_clean_root() {
   local scratch=$1-scratch
-  rm -rf "$scratch"
-  cp -a "$1" "$scratch"
+  scratch_root "$1" "$scratch"
   mkdir -p "$scratch/corvane/build-viewer"
-  tree_files | tar --null -T - -c | tar -x -C "$scratch/corvane"
   cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build-viewer/"
   in_root "$scratch" "bash /corvane/tests/package/install-run-remove /corvane/build-viewer/${2##*/}"
   rm -rf "$scratch"

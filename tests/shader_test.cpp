@@ -57,10 +57,10 @@ enum class File { Missing, Fifo, Directory };
 enum class Outcome { Runs, CompileError, CompileErrorCut, LinkError };
 
 struct Case {
-    const char* name;
+    const char* name = nullptr;
     std::variant<std::string, File> vertex;
     std::variant<std::string, File> fragment;
-    Outcome outcome;
+    Outcome outcome = Outcome::Runs;
     // Without its initialiser, the cases that leave it out are warned of as missing one.
     std::map<std::string, std::string> env = {}; // NOLINT(readability-redundant-member-init)
 };

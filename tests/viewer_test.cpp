@@ -43,7 +43,10 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
     std::vector<std::uint32_t> pictures;
     for (const std::uint32_t size : {16, 32, 48, 64, 128}) {
         const std::string png = CORVANE_ICON_DIR "/corvane-" + std::to_string(size) + ".png";
-        ProcessRun convert({"convert", png, "-depth", "8", "bgra:-"}, ".", {});
+        // ImageMagick 7's command is magick, 6's convert.
+        const char* bgraOf =
+            R"sh(exec "$(command -v magick || echo convert)" "$0" -depth 8 bgra:-)sh";
+        ProcessRun convert({"sh", "-c", bgraOf, png}, ".", {});
         ASSERT_EQ(convert.waitForExit(exitTimeout), 0) << png;
         const std::string bgra = convert.output(); // little-endian ARGB
         pictures.insert(pictures.end(), {size, size});
@@ -133,8 +136,8 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
 
 TEST(Viewer, FailsClearlyWithoutADisplayOrA43Context) {
     struct Case {
-        const char* name;
-        const char* message;
+        const char* name = nullptr;
+        const char* message = nullptr;
         std::map<std::string, std::string> env; // an empty DISPLAY: no display at all
     };
     const Case cases[] = {

@@ -13,5 +13,5 @@ uniform mat4 projection;
 
 void main() {
     vec4 cube = cubes[gl_InstanceID];
-    gl_Position = projection * view * model * vec4(cube.xyz + cube.w * corner, 1.0);
+    gl_Position = projection * (view * (model * vec4(cube.xyz + cube.w * corner, 1.0)));
 }

@@ -65,14 +65,6 @@ BuildStep linkStages(GLuint vertexShader, GLuint fragmentShader, GLsizei logSize
     return outcome(program, status, logSize, glGetProgramInfoLog);
 }
 
-GLuint compileShader(const std::string& source, GLenum stage) {
-    const BuildStep compiled = compileStage(source, stage, viewerLogSize);
-    if (!compiled.ok) {
-        failWithLog("Shader compilation error:", compiled.log);
-    }
-    return compiled.object;
-}
-
 ProgramBuild buildProgram(const std::string& vertexPath, const std::string& fragmentPath,
                           GLsizei logSize) {
     // The vertex file is compiled before the fragment file is even opened.

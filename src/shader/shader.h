@@ -15,8 +15,8 @@ std::string loadShaderSource(const std::string& path);
 // when it did not, the driver's info log, read into a buffer of `logSize` bytes (so cut to
 // logSize - 1 characters).
 struct BuildStep {
-    GLuint object;
-    bool ok;
+    GLuint object = 0;
+    bool ok = false;
     std::string log;
 };
 
@@ -31,8 +31,8 @@ enum class FailedStep { None, Vertex, Fragment, Link };
 
 // A program built from two files: the linked program, or the step that failed and its log.
 struct ProgramBuild {
-    GLuint program;
-    FailedStep failed;
+    GLuint program = 0;
+    FailedStep failed = FailedStep::None;
     std::string log;
 };
 
@@ -41,9 +41,6 @@ struct ProgramBuild {
 // the two shader objects are deleted, vertex first.
 ProgramBuild buildProgram(const std::string& vertexPath, const std::string& fragmentPath,
                           GLsizei logSize);
-
-// A compiled shader object of `stage`; prints the driver's log and exits with 1 on failure.
-GLuint compileShader(const std::string& source, GLenum stage);
 
 // A linked program from the two files; prints the driver's log and exits with 1 on failure.
 GLuint createProgram(const std::string& vertexPath, const std::string& fragmentPath);

@@ -11,9 +11,9 @@
 
 // Where the camera is and where it looks, as the viewer's camera state holds them.
 struct Pose {
-    glm::vec3 position;
-    float yaw;
-    float pitch;
+    glm::vec3 position{};
+    float yaw = 0;
+    float pitch = 0;
 };
 
 // What the design says of the scene, written here from it and not taken from the viewer, so

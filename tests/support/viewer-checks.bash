@@ -39,10 +39,12 @@ found() {
   done
   return 1
 }
+# ImageMagick 7's command is magick, 6's convert.
+magick=$(command -v magick || echo convert)
 shot() { import -window "$window" "$work/shot.png" 2>/dev/null; }
 # The share of a region of the last shot drawn in the fog colour, the background.
 fog() {
-  convert "$work/shot.png" -crop "$1" +repage -fill white -opaque 'rgb(237,233,232)' \
+  "$magick" "$work/shot.png" -crop "$1" +repage -fill white -opaque 'rgb(237,233,232)' \
     -fill black +opaque white -format '%[fx:mean]' info:
 }
 shows_start_view() { # [-]: the picture alone
