@@ -50,8 +50,9 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
         ASSERT_EQ(convert.waitForExit(exitTimeout), 0) << png;
         const std::string bgra = convert.output(); // little-endian ARGB
         pictures.insert(pictures.end(), {size, size});
-        pictures.resize(pictures.size() + bgra.size() / 4);
-        std::memcpy(&pictures[pictures.size() - bgra.size() / 4], bgra.data(), bgra.size());
+        const size_t at = pictures.size();
+        pictures.resize(at + bgra.size() / 4);
+        std::memcpy(pictures.data() + at, bgra.data(), bgra.size() / 4 * 4);
     }
     EXPECT_TRUE(icon == pictures) << "the window's icon";
     const RgbImage shot = viewer.settledScreenshot();
