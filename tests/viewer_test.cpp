@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <regex>
 
 namespace {
@@ -33,28 +32,18 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
     Display* x = viewer.display.x();
     EXPECT_EQ(topLevelWindows(x, "Corvane").size(), 1U);
     EXPECT_EQ(windowProperty(x, viewer.window, "WM_CLASS"), std::string("corvane\0Corvane\0", 16));
-    const std::string items = windowProperty(x, viewer.window, "_NET_WM_ICON");
-    std::vector<std::uint32_t> icon(items.size() / sizeof(long)); // each picture: size, ARGB pixels
-    for (size_t i = 0; i < icon.size(); ++i) {
-        long item = 0;
-        std::memcpy(&item, &items[i * sizeof item], sizeof item);
-        icon[i] = static_cast<std::uint32_t>(item);
-    }
-    std::vector<std::uint32_t> pictures;
-    for (const std::uint32_t size : {16, 32, 48, 64, 128}) {
+    std::string pictures; // each picture's width and height, then its pixels, 32-bit ARGB
+    for (const std::uint32_t size : {16U, 32U, 48U, 64U, 128U}) {
         const std::string png = CORVANE_ICON_DIR "/corvane-" + std::to_string(size) + ".png";
-        // ImageMagick 7's command is magick, 6's convert.
+        // ImageMagick 7's command is magick, 6's convert; bgra is ARGB in a little-endian word.
         const char* bgraOf =
             R"sh(exec "$(command -v magick || echo convert)" "$0" -depth 8 bgra:-)sh";
         ProcessRun convert({"sh", "-c", bgraOf, png}, ".", {});
         ASSERT_EQ(convert.waitForExit(exitTimeout), 0) << png;
-        const std::string bgra = convert.output(); // little-endian ARGB
-        pictures.insert(pictures.end(), {size, size});
-        const size_t at = pictures.size();
-        pictures.resize(at + bgra.size() / 4);
-        std::memcpy(pictures.data() + at, bgra.data(), bgra.size() / 4 * 4);
+        const std::string side(reinterpret_cast<const char*>(&size), sizeof size);
+        pictures += side + side + convert.output();
     }
-    EXPECT_TRUE(icon == pictures) << "the window's icon";
+    EXPECT_TRUE(windowProperty(x, viewer.window, "_NET_WM_ICON") == pictures) << "the icon";
     const RgbImage shot = viewer.settledScreenshot();
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -112,8 +113,12 @@ std::string windowProperty(Display* x, Window window, const char* name) {
     unsigned char* data = nullptr;
     XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1L << 20, False, AnyPropertyType,
                        &type, &format, &count, &left, &data);
-    const size_t itemSize = format == 32 ? sizeof(long) : static_cast<size_t>(format / 8);
-    std::string items(reinterpret_cast<const char*>(data), data == nullptr ? 0 : count * itemSize);
+    std::string items(reinterpret_cast<const char*>(data),
+                      data == nullptr ? 0 : count * format / 8);
+    for (unsigned long i = 0; format == 32 && i < count; ++i) { // Xlib gives 32-bit items as longs
+        const auto item = static_cast<std::uint32_t>(reinterpret_cast<const long*>(data)[i]);
+        std::memcpy(&items[i * sizeof item], &item, sizeof item);
+    }
     XFree(data);
     return items;
 }

@@ -132,7 +132,7 @@ void sendKey(Display* x, const char* keyName, bool down);
 void closeWindow(Display* x, Window window);
 void resizeWindow(Display* x, Window window, int width, int height);
 std::vector<Window> topLevelWindows(Display* x, const std::string& title);
-// A property of the window, such as WM_CLASS, as Xlib gives it: bytes, or longs for 32-bit items.
+// A property of the window, such as WM_CLASS, as the protocol carries it: 32-bit items in 4 bytes.
 std::string windowProperty(Display* x, Window window, const char* name);
 // The window's picture once two frames have passed and it stands still: a driver may show a frame
 // some frames after its swap, so screenshots are taken a frame apart (at most 30) until two agree.
