@@ -15,7 +15,8 @@
 // the identity.
 
 layout(location = 0) in vec3 corner; // unit-cube corner, each coordinate ±0.5
-layout(location = 1) in vec3 normal; // outward face normal
+// The mesh's face normals (location 1) are not read: the normal follows from the vertex's place in
+// the mesh, which saves fetching a second attribute.
 
 // One record per cube: xyz its centre, w its edge length, in world units.
 layout(std430, binding = 0) readonly buffer Cubes {
@@ -36,34 +37,41 @@ const float cellsPerUnit = 81.0 / 300.0;
 // the near plane's corners (0.16 from the eye at 0.1, with a 70° field of view and a 4:3 aspect).
 const float reach = 1.0;
 
-// 1 for each level (the lowest first) whose base-3 digit of the cell coordinate is 1. The cell
-// coordinate comes with one half added (0.5 to 80.5), so that no digit sits on a boundary.
+// For each level (the lowest first), how far the cell coordinate's fraction at that level lies from
+// a half: under 1/6 where the level's base-3 digit is 1, over 1/6 where it is 0 or 2. The cell
+// coordinate comes with one half added (0.5 to 80.5), so that no fraction comes near 1/6.
 vec4 middleDigits(float cellPlusHalf) {
-    vec4 f = fract(cellPlusHalf * vec4(1.0 / 3.0, 1.0 / 9.0, 1.0 / 27.0, 1.0 / 81.0));
-    return step(1.0 / 3.0, f) - step(2.0 / 3.0, f);
+    vec4 f = cellPlusHalf * vec4(1.0 / 3.0, 1.0 / 9.0, 1.0 / 27.0, 1.0 / 81.0) - 0.5;
+    return abs(f - round(f));
 }
 
 bool solidCell(vec3 cellPlusHalf) {
     vec4 x = middleDigits(cellPlusHalf.x);
     vec4 y = middleDigits(cellPlusHalf.y);
     vec4 z = middleDigits(cellPlusHalf.z);
-    bool inside = all(greaterThan(cellPlusHalf, vec3(0.0))) &&
-                  all(lessThan(cellPlusHalf, vec3(81.0)));
-    return inside && dot(x, y) + dot(x, z) + dot(y, z) < 0.5;
+    bool inside = all(lessThan(abs(cellPlusHalf - 40.5), vec3(40.5)));
+    // A level has two or more middle digits where the middle of its three values is under 1/6.
+    vec4 middle = max(min(x, y), min(max(x, y), z));
+    return inside && all(greaterThan(middle, vec4(1.0 / 6.0)));
 }
 
 void main() {
     vec4 cube = cubes[gl_InstanceID];
-    vec4 placed = projection * (view * (model * vec4(cube.xyz + cube.w * corner, 1.0)));
 
-    vec3 eye = -(transpose(mat3(view)) * view[3].xyz);
-    vec3 faceCentre = cube.xyz + (0.5 * cube.w) * normal;
-    vec3 neighbour = cube.xyz + cube.w * normal;
-    bool nearEye = all(lessThan(abs(eye - cube.xyz), vec3(1.5 * cube.w + reach)));
-    bool seen = nearEye ||
-                (dot(normal, eye - faceCentre) > 0.0 &&
-                 !solidCell((neighbour + 150.0) * cellsPerUnit));
+    // The mesh has faces +z and -z at vertices 0 to 11, -x and +x at 12 to 23, +y and -y at 24 to
+    // 35; the corner's coordinate along the face's axis carries the side.
+    int vertex = gl_VertexID;
+    vec3 normal = 2.0 * corner * vec3(vertex >= 12 && vertex < 24, vertex >= 24, vertex < 12);
+
+    vec3 toEye = -(transpose(mat3(view)) * view[3].xyz) - cube.xyz;
+    float halfEdge = 0.5 * cube.w;
+    bool nearEye = all(lessThan(abs(toEye), vec3(3.0 * halfEdge + reach)));
+    // Every cube is one cell, so the neighbour's cell is one step along the normal.
+    vec3 neighbour = cube.xyz * cellsPerUnit + (150.0 * cellsPerUnit) + normal;
+    bool seen = nearEye || (dot(normal, toEye) > halfEdge && !solidCell(neighbour));
+    vec4 placed = projection * (view * (model * vec4(cube.xyz + cube.w * corner, 1.0)));
     gl_Position = seen ? placed : vec4(0.0, 0.0, 2.0, 1.0);
 
+    vec3 faceCentre = cube.xyz + halfEdge * normal;
     face = vec4(faceCentre, max(dot(normal, lightPos - faceCentre), 0.0));
 }
