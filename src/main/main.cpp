@@ -1,5 +1,6 @@
 // Corvane's entry point: start-up, the frame loop and shutdown.
 #include "camera/camera.h"
+#include "frame_pacing.h"
 #include "render/render.h"
 #include "scene.h"
 #include "shader/shader.h"
@@ -76,6 +77,7 @@ int main() {
     }
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
+    FramePacing pacing = paceFramesOnWayland(window);
     // On an EGL context (a Wayland session) GLEW loads every GL function, then finds no GLX
     // display and says so: that status still means the functions are there.
     const GLenum glewStatus = glewInit();
@@ -113,6 +115,7 @@ int main() {
         drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,
                   static_cast<GLsizei>(instances.size()));
 
+        waitForCompositor(pacing);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }

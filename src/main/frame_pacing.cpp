@@ -1,0 +1,103 @@
+// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks.
+#include "frame_pacing.h"
+
+#include <GLFW/glfw3.h>
+
+#ifdef CORVANE_WAYLAND
+#include <chrono>
+#include <cstdint>
+#include <dlfcn.h>
+#include <poll.h>
+#include <wayland-client.h>
+
+namespace {
+
+// A frame that the compositor does not show (the window is hidden, minimised or on another
+// workspace) is drawn after this long: at most four frames a second, and the window's events,
+// its close request among them, are answered this soon.
+constexpr std::chrono::milliseconds hiddenFrameWait{250};
+
+// GLFW's value for its Wayland platform (3.4 and later).
+constexpr int waylandPlatform = 0x00060003;
+
+void frameShown(void* pacing, wl_callback* callback, std::uint32_t /*time*/) {
+    wl_callback_destroy(callback);
+    static_cast<FramePacing*>(pacing)->frameDone = nullptr;
+}
+
+const wl_callback_listener frameShownListener{frameShown};
+
+// A GLFW function that only some of its builds have: null where the running library has none.
+template <typename Function> Function* glfwFunction(const char* name) {
+    return reinterpret_cast<Function*>(dlsym(RTLD_DEFAULT, name));
+}
+
+} // namespace
+
+FramePacing paceFramesOnWayland(GLFWwindow* window) {
+    // GLFW 3.4 and later say which platform they chose; a GLFW 3.3 is built for one, and only its
+    // Wayland build has the Wayland functions. Looked up as the program runs, since the library
+    // it runs with may be another build than the one it was built with.
+    auto* platform = glfwFunction<int()>("glfwGetPlatform");
+    auto* waylandDisplay = glfwFunction<wl_display*()>("glfwGetWaylandDisplay");
+    auto* waylandSurface = glfwFunction<wl_surface*(GLFWwindow*)>("glfwGetWaylandWindow");
+    if (waylandDisplay == nullptr || waylandSurface == nullptr ||
+        (platform != nullptr && platform() != waylandPlatform)) {
+        return {};
+    }
+    FramePacing pacing;
+    pacing.display = waylandDisplay();
+    pacing.queue = wl_display_create_queue(pacing.display);
+    pacing.surface = static_cast<wl_surface*>(wl_proxy_create_wrapper(waylandSurface(window)));
+    if (pacing.queue == nullptr || pacing.surface == nullptr) {
+        return {};
+    }
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pacing.surface), pacing.queue);
+    // With a swap interval of 1 the swap itself waits for the compositor's frame callback, which
+    // a hidden window never gets: the loop would stand still, its close request unanswered. So
+    // the swap waits for nothing, and waitForCompositor waits in its place, for a while only.
+    glfwSwapInterval(0);
+    return pacing;
+}
+
+void waitForCompositor(FramePacing& pacing) {
+    if (pacing.display == nullptr) {
+        return;
+    }
+    wl_display* const display = pacing.display;
+    const auto deadline = std::chrono::steady_clock::now() + hiddenFrameWait;
+    while (pacing.frameDone != nullptr) {
+        // Events read here for GLFW's own queue wait there for its next poll of events.
+        if (wl_display_prepare_read_queue(display, pacing.queue) != 0) {
+            wl_display_dispatch_queue_pending(display, pacing.queue);
+            continue;
+        }
+        wl_display_flush(display);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd connection{wl_display_get_fd(display), POLLIN, 0};
+        if (left.count() <= 0 || poll(&connection, 1, static_cast<int>(left.count())) <= 0) {
+            wl_display_cancel_read(display);
+            break; // not shown: this frame is drawn all the same, and its callback still awaited
+        }
+        if (wl_display_read_events(display) != 0) {
+            break; // the connection is lost: GLFW's next poll of events says so
+        }
+        wl_display_dispatch_queue_pending(display, pacing.queue);
+    }
+    if (pacing.frameDone == nullptr) {
+        // Asked now, the callback goes with the swap's commit: it comes when that frame is shown.
+        pacing.frameDone = wl_surface_frame(pacing.surface);
+        wl_callback_add_listener(pacing.frameDone, &frameShownListener, &pacing);
+    }
+}
+
+#else
+
+FramePacing paceFramesOnWayland(GLFWwindow* /*window*/) {
+    return {};
+}
+
+void waitForCompositor(FramePacing& /*pacing*/) {}
+
+#endif

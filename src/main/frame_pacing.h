@@ -1,0 +1,27 @@
+// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks.
+#pragma once
+
+struct GLFWwindow;
+struct wl_callback;
+struct wl_display;
+struct wl_event_queue;
+struct wl_surface;
+
+// The viewer's own wait for the compositor, on Wayland; elsewhere all null, and the swap
+// interval paces the frames.
+struct FramePacing {
+    wl_display* display = nullptr;
+    wl_event_queue* queue = nullptr;  // where the answers to `surface`'s requests arrive
+    wl_surface* surface = nullptr;    // the window's surface, answered on `queue`
+    wl_callback* frameDone = nullptr; // asked with the last frame, until the compositor answers
+};
+
+// On a Wayland window, sets the swap interval to 0 and returns what waitForCompositor needs;
+// elsewhere changes nothing and returns an empty record. Call it with the window's context
+// current, after the swap interval is set.
+FramePacing paceFramesOnWayland(GLFWwindow* window);
+
+// Before a buffer swap: on Wayland, waits until the compositor has shown the last frame, or at
+// most a quarter of a second, which is all a hidden window ever gets; elsewhere returns at once.
+// `pacing` must stay where it is while its frame is awaited.
+void waitForCompositor(FramePacing& pacing);
