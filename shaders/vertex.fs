@@ -33,9 +33,6 @@ uniform vec3 lightPos;
 flat out vec4 face;
 
 const float cellsPerUnit = 81.0 / 300.0;
-// How close the eye may come to a cube before all its faces and its neighbours' stay: well beyond
-// the near plane's corners (0.16 from the eye at 0.1, with a 70° field of view and a 4:3 aspect).
-const float reach = 1.0;
 
 // For each level (the lowest first), how far the cell coordinate's fraction at that level lies from
 // a half: under 1/6 where the level's base-3 digit is 1, over 1/6 where it is 0 or 2. The cell
@@ -65,7 +62,9 @@ void main() {
 
     vec3 toEye = -(transpose(mat3(view)) * view[3].xyz) - cube.xyz;
     float halfEdge = 0.5 * cube.w;
-    bool nearEye = all(lessThan(abs(toEye), vec3(3.0 * halfEdge + reach)));
+    // The cubes of the eye's cell and the cells around it: the near plane's corners, 0.16 from the
+    // eye (at 0.1, with a 70° field of view and a 4:3 aspect), lie well inside them.
+    bool nearEye = all(lessThan(abs(toEye), vec3(3.0 * halfEdge)));
     // Every cube is one cell, so the neighbour's cell is one step along the normal.
     vec3 neighbour = cube.xyz * cellsPerUnit + (150.0 * cellsPerUnit) + normal;
     bool seen = nearEye || (dot(normal, toEye) > halfEdge && !solidCell(neighbour));

@@ -99,7 +99,8 @@ unsigned glewInit(void) {
     return status;
 }
 
-// --- Faults: a GLX with no current display, or a GL that GLEW finds no version of.
+// --- Faults: a GLX with no current display, a GL that GLEW finds no version of, or a driver that
+// answers the viewer's glGetString with nothing, as a lost context does.
 
 typedef struct _XDisplay Display; // NOLINT(bugprone-reserved-identifier): Xlib's own name
 
@@ -118,6 +119,11 @@ void (*glXGetProcAddressARB(const unsigned char* name))(void) {
         return NULL;
     }
     return real(name);
+}
+
+const GLubyte* glGetString(GLenum name) {
+    REAL(glGetString)
+    return getenv("CORVANE_NO_GL_STRINGS") != NULL ? NULL : real(name);
 }
 
 // --- Flights: the viewer's clock and keys, scripted frame by frame.

@@ -5,10 +5,6 @@
 
 #include <utility>
 
-// The bytes of data/icons/corvane.ico, written into a source file by the build.
-extern const std::uint8_t corvaneIcon[];
-extern const std::size_t corvaneIconSize;
-
 namespace {
 
 // A little-endian number of `bytes` bytes at `at`.
@@ -38,12 +34,15 @@ std::vector<IconImage> iconImages(const std::uint8_t* file, std::size_t size) {
             little(file + offset, 4) != 40) {
             continue;
         }
+        // The header's height counts the mask's rows too: twice the directory's height. The
+        // directory says 256 as 0.
         const std::uint8_t* header = file + offset;
         const auto width = static_cast<std::int32_t>(little(header + 4, 4));
         const auto height = static_cast<std::int32_t>(little(header + 8, 4)) / 2;
-        if (width < 1 || width > 256 || height < 1 || height > 256 ||
-            little(header + 14, 2) != 32 || little(header + 16, 4) != 0 ||
-            40 + std::size_t(width) * height * 4 > length) {
+        if (width != (directory[0] == 0 ? 256 : directory[0]) ||
+            height != (directory[1] == 0 ? 256 : directory[1]) ||
+            little(header + 8, 4) != 2U * height || little(header + 14, 2) != 32 ||
+            little(header + 16, 4) != 0 || 40 + std::size_t(width) * height * 4 > length) {
             continue;
         }
         IconImage image{width, height, {}};

@@ -14,8 +14,13 @@ struct IconImage {
     std::vector<std::uint8_t> rgba;
 };
 
+// The bytes of data/icons/corvane.ico, written into a source file by the build.
+extern const std::uint8_t corvaneIcon[];
+extern const std::size_t corvaneIconSize;
+
 // The uncompressed 32-bit pictures of an icon file (.ico), in the file's order. Pictures stored
-// otherwise (PNG, fewer bits) and any entry that does not fit inside the file are left out.
+// otherwise (PNG, fewer bits), any entry that does not fit inside the file and any whose size
+// is not the one its directory entry gives are left out.
 std::vector<IconImage> iconImages(const std::uint8_t* file, std::size_t size);
 
 // Gives the window the pictures of data/icons/corvane.ico, built into the program. A window

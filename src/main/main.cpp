@@ -51,8 +51,11 @@ void keepFailuresReadable() {
     std::exit(1);
 }
 
+// A string of the context's; a driver that answers none (a lost context) gets an empty one, which
+// leaves the report's later lines, and the shaders' messages, to be printed.
 const char* glString(GLenum name) {
-    return reinterpret_cast<const char*>(glGetString(name));
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "";
 }
 
 } // namespace
@@ -63,7 +66,7 @@ int main() {
 #endif
     // The sponge is generated before the window exists. Each report line is flushed as it is
     // written, so that a pipe has it at once, before the window opens.
-    corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
+    corvane(0, {0.0f, 0.0f, 0.0f, scene::spongeEdge}, scene::spongeDepth);
     std::cout << instances.size() << '\n' << std::flush;
 
     const char* reason = nullptr;

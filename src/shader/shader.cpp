@@ -1,6 +1,7 @@
 // The shader program builder: reads, compiles and links the two stages.
 #include "shader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -26,7 +27,9 @@ BuildStep outcome(GLuint object, GLint status, GLsizei logSize, GetLog getLog) {
     }
     std::string log(static_cast<size_t>(logSize), '\0');
     getLog(object, logSize, nullptr, log.data());
-    log.resize(log.find('\0'));
+    // A driver that leaves out the terminating NUL still has its log printed, cut as if it were
+    // there.
+    log.resize(std::min(log.find('\0'), log.size() - 1));
     return {object, false, log};
 }
 

@@ -36,10 +36,12 @@ bool spongeCellSolid(int x, int y, int z) {
     return true;
 }
 
-// Distance along the unit ray to the first solid cell, or infinity.
-double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
+// Distance along the unit ray to the first solid cell, or infinity; `face` gets the face it enters
+// that cell by.
+double castRay(const glm::dvec3& origin, const glm::dvec3& dir, Face& face) {
     double enter = 0.0;
     double leave = infinity;
+    int crossed = 0; // the axis of the last cell wall crossed
     for (int a = 0; a < 3; ++a) {
         if (std::abs(dir[a]) < 1e-12) {
             if (std::abs(origin[a]) > half) {
@@ -52,6 +54,7 @@ double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
         if (t0 > t1) {
             std::swap(t0, t1);
         }
+        crossed = t0 > enter ? a : crossed;
         enter = std::max(enter, t0);
         leave = std::min(leave, t1);
     }
@@ -73,9 +76,14 @@ double castRay(const glm::dvec3& origin, const glm::dvec3& dir) {
     double t = enter;
     while (true) {
         if (spongeCellSolid(index[0], index[1], index[2])) {
+            for (int axis = 0; axis < 3; ++axis) {
+                face.cubeCentre[axis] = static_cast<float>(-half + (index[axis] + 0.5) * cell);
+            }
+            face.normal[crossed] = static_cast<float>(-step[crossed]);
             return t;
         }
         const int a = next[0] < next[1] ? (next[0] < next[2] ? 0 : 2) : (next[1] < next[2] ? 1 : 2);
+        crossed = a;
         t = next[a];
         index[a] += step[a];
         if (index[a] < 0 || index[a] >= cells) {
@@ -123,13 +131,15 @@ DepthImage castSponge(const Pose& pose) {
     DepthImage image;
     image.depth.resize(size_t{width} * height);
     image.distance.resize(image.depth.size());
+    image.face.resize(image.depth.size());
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
             const double x = (column + 0.5) / (width / 2.0) - 1.0;
             const double y = (row + 0.5) / (height / 2.0) - 1.0;
             const glm::dvec3 dir =
                 glm::normalize(front + x * tanHalf * aspect * right + y * tanHalf * up);
-            const double t = castRay(glm::dvec3(pose.position), dir);
+            const double t =
+                castRay(glm::dvec3(pose.position), dir, image.face[pixelIndex(column, row)]);
             const double depth = t * glm::dot(dir, front);
             const bool seen = t != infinity && depth >= nearPlane && depth <= farPlane;
             image.depth[pixelIndex(column, row)] = seen ? static_cast<float>(depth) : noHit;

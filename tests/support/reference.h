@@ -22,12 +22,19 @@ struct Pose {
 constexpr std::uint8_t fogRgb[3] = {237, 233, 232};
 inline const Pose startPose{{0.0f, 0.0f, 3.0f}, 0.0f, 0.0f};
 
+// A face of a leaf cube: the cube's centre and the face's outward normal (zero: no face).
+struct Face {
+    glm::vec3 cubeCentre{};
+    glm::vec3 normal{};
+};
+
 // Eye-space depth (distance along the view axis) per pixel of the 800 × 600 view, or +infinity
-// where the ray leaves the sponge without a hit. Row 0 is the bottom row, as OpenGL reads pixels
-// back.
+// where the ray leaves the sponge without a hit, and the face hit. Row 0 is the bottom row, as
+// OpenGL reads pixels back.
 struct DepthImage {
     std::vector<float> depth;    // along the view axis
     std::vector<float> distance; // from the eye, along the ray
+    std::vector<Face> face;
 };
 
 constexpr float noHit = std::numeric_limits<float>::infinity();
