@@ -50,13 +50,11 @@ TEST(CubeMesh, IsTheUnitCubeFaceByFace) {
 // odd window sizes, whose pixels the compositor rounds, so that the viewport is rounded to the
 // nearest pixel, not down or up; minimised.
 TEST(Viewport, CoversTheWindowsFirst800By600UnitsAtAnyScale) {
-    const glm::ivec2 rows[][3] = {{{800, 600}, {800, 600}, {800, 600}},
-                                  {{1600, 1200}, {800, 600}, {1600, 1200}},
-                                  {{1200, 900}, {800, 600}, {1200, 900}},
-                                  {{2000, 1004}, {1000, 502}, {1600, 1200}},
-                                  {{1001, 751}, {801, 601}, {1000, 750}},
-                                  {{1405, 1052}, {803, 601}, {1400, 1050}},
-                                  {{0, 0}, {0, 0}, {1234, 567}}};
+    const glm::ivec2 rows[][3] = {
+        {{800, 600}, {800, 600}, {800, 600}},   {{1600, 1200}, {800, 600}, {1600, 1200}},
+        {{1200, 900}, {800, 600}, {1200, 900}}, {{2000, 1004}, {1000, 502}, {1600, 1200}},
+        {{1001, 751}, {801, 601}, {1000, 750}}, {{1405, 1052}, {803, 601}, {1400, 1050}},
+        {{0, 0}, {0, 0}, {1234, 567}}};
     for (const auto& row : rows) {
         EXPECT_EQ(viewportFor(row[0], row[1], {1234, 567}), row[2]) << row[1].x << " units";
     }

