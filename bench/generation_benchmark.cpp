@@ -1,4 +1,5 @@
 // How long start-up spends generating the 160000 records, growth of the list included.
+#include "scene.h"
 #include "sponge/sponge.h"
 
 #include <benchmark/benchmark.h>
@@ -10,7 +11,7 @@ void generateSponge(benchmark::State& state) {
         state.PauseTiming();
         std::vector<Instance>().swap(instances); // start from an empty list, as at start-up
         state.ResumeTiming();
-        corvane(0, {0.0f, 0.0f, 0.0f, 300.0f}, 4);
+        corvane(0, {0.0f, 0.0f, 0.0f, scene::spongeEdge}, scene::spongeDepth);
         benchmark::DoNotOptimize(instances.data());
     }
     state.counters["records"] = static_cast<double>(instances.size());
