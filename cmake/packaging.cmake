@@ -95,6 +95,8 @@ execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/changelog
 install(FILES ${CMAKE_BINARY_DIR}/corvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz data/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvane)
+install(FILES data/corvane.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME corvane)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)
