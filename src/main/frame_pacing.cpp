@@ -78,7 +78,7 @@ void waitForCompositor(FramePacing& pacing) {
         pollfd connection{wl_display_get_fd(display), POLLIN, 0};
         if (left.count() <= 0 || poll(&connection, 1, static_cast<int>(left.count())) <= 0) {
             wl_display_cancel_read(display);
-            break; // not shown: this frame is drawn all the same, and its callback still awaited
+            break; // not shown: this frame is swapped all the same, its callback still awaited
         }
         if (wl_display_read_events(display) != 0) {
             break; // the connection is lost: GLFW's next poll of events says so
