@@ -49,6 +49,7 @@ TEST(Icon, DecodesThePicturesItCanAndNoOtherBytes) {
         {"no width", [](Bytes& f) { set(f, 26, 0); }},
         {"a width of 257", [](Bytes& f) { set(f, 26, 257); }},
         {"a height that is not doubled", [](Bytes& f) { set(f, 30, 1); }},
+        {"a header twice as tall as its entry", [](Bytes& f) { set(f, 30, 4); }},
         // Five entries, four of them whole before the end: the fifth alone names the picture.
         {"a directory cut short", [](Bytes& f) {
              set(f, 4, 5, 2), set(f, 18, 71), set(f, 70, 0x0101, 2), set(f, 78, 48), set(f, 82, 22);
