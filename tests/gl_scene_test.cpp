@@ -1,5 +1,5 @@
-// The scene on a real GL context: what start-up leaves on the GPU, the faces the shaders send on,
-// and the picture they draw, compared with a ray-cast reference of the sponge and its colours.
+// The scene on a real GL context: the faces the shaders send on and where they place them, and the
+// picture they draw, compared with a ray-cast reference of the sponge and its colours.
 #include "camera/camera.h"
 #include "render/render.h"
 #include "scene.h"

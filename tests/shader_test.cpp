@@ -160,7 +160,6 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
         {"no version strings", "", "", Outcome::CompileError, {{"CORVANE_NO_GL_STRINGS", "1"}}},
     };
 
-    // A driver may answer no version strings (a lost context): they print empty.
     const std::regex report("160000\nOpenGL version: [^\n]*\nGLSL version: [^\n]*\n");
     VirtualDisplay display;
     for (const Case& c : cases) {
