@@ -109,5 +109,9 @@ through it with W, A, S, D and the arrow keys. It runs on X11 and Wayland.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A title bar and a close button on Wayland desktops that leave them to the window (GNOME):
+# GLFW 3.4 and later draw them through libdecor, whose plugins Debian only recommends. Any plugin
+# will do; where none is installed yet, the lightest.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

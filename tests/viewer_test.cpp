@@ -76,6 +76,15 @@ TEST(Viewer, RunsWhenGlewFindsNoGlxDisplay) {
                                  "glewInit() = 4 with glewExperimental 0");
 }
 
+TEST(Viewer, SaysSoWhenItsDisplayGoes) {
+    ShownViewer viewer;
+    ASSERT_TRUE(viewer.show());
+    viewer.display.lose();
+    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 1);
+    const std::string said = "\nCorvane lost its display: the X server " + viewer.display.name();
+    EXPECT_NE(viewer.run.output().find(said + " went away"), std::string::npos);
+}
+
 TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
     ShownViewer viewer;
     ASSERT_TRUE(viewer.show());

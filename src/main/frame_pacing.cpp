@@ -1,14 +1,10 @@
-// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks.
+// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks, and
+// a minimised window's frames slowed elsewhere.
 #include "frame_pacing.h"
 
 #include <GLFW/glfw3.h>
 
-#ifdef CORVANE_WAYLAND
 #include <chrono>
-#include <cstdint>
-#include <dlfcn.h>
-#include <poll.h>
-#include <wayland-client.h>
 
 namespace {
 
@@ -16,6 +12,24 @@ namespace {
 // workspace) is drawn after this long: at most four frames a second, and the window's events,
 // its close request among them, are answered this soon.
 constexpr std::chrono::milliseconds hiddenFrameWait{250};
+
+// On X11 and Windows the swap paces a shown window, but a minimised one's swap may wait for
+// nothing (a software driver's, or any on Windows): it waits for its events instead.
+void waitWhileMinimised(const FramePacing& pacing) {
+    if (glfwGetWindowAttrib(pacing.window, GLFW_ICONIFIED) == GLFW_TRUE) {
+        glfwWaitEventsTimeout(std::chrono::duration<double>(hiddenFrameWait).count());
+    }
+}
+
+} // namespace
+
+#ifdef CORVANE_WAYLAND
+#include <cstdint>
+#include <dlfcn.h>
+#include <poll.h>
+#include <wayland-client.h>
+
+namespace {
 
 // GLFW's value for its Wayland platform (3.4 and later).
 constexpr int waylandPlatform = 0x00060003;
@@ -34,7 +48,7 @@ template <typename Function> Function* glfwFunction(const char* name) {
 
 } // namespace
 
-FramePacing paceFramesOnWayland(GLFWwindow* window) {
+FramePacing paceFrames(GLFWwindow* window) {
     // GLFW 3.4 and later say which platform they chose; a GLFW 3.3 is built for one, and only its
     // Wayland build has the Wayland functions. Looked up as the program runs, since the library
     // it runs with may be another build than the one it was built with.
@@ -43,25 +57,26 @@ FramePacing paceFramesOnWayland(GLFWwindow* window) {
     auto* waylandSurface = glfwFunction<wl_surface*(GLFWwindow*)>("glfwGetWaylandWindow");
     if (waylandDisplay == nullptr || waylandSurface == nullptr ||
         (platform != nullptr && platform() != waylandPlatform)) {
-        return {};
+        return {window};
     }
-    FramePacing pacing;
+    FramePacing pacing{window};
     pacing.display = waylandDisplay();
     pacing.queue = wl_display_create_queue(pacing.display);
     pacing.surface = static_cast<wl_surface*>(wl_proxy_create_wrapper(waylandSurface(window)));
     if (pacing.queue == nullptr || pacing.surface == nullptr) {
-        return {};
+        return {window};
     }
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pacing.surface), pacing.queue);
     // With a swap interval of 1 the swap itself waits for the compositor's frame callback, which
     // a hidden window never gets: the loop would stand still, its close request unanswered. So
-    // the swap waits for nothing, and waitForCompositor waits in its place, for a while only.
+    // the swap waits for nothing, and waitForNextFrame waits in its place, for a while only.
     glfwSwapInterval(0);
     return pacing;
 }
 
-void waitForCompositor(FramePacing& pacing) {
+void waitForNextFrame(FramePacing& pacing) {
     if (pacing.display == nullptr) {
+        waitWhileMinimised(pacing);
         return;
     }
     wl_display* const display = pacing.display;
@@ -94,10 +109,12 @@ void waitForCompositor(FramePacing& pacing) {
 
 #else
 
-FramePacing paceFramesOnWayland(GLFWwindow* /*window*/) {
-    return {};
+FramePacing paceFrames(GLFWwindow* window) {
+    return {window};
 }
 
-void waitForCompositor(FramePacing& /*pacing*/) {}
+void waitForNextFrame(FramePacing& pacing) {
+    waitWhileMinimised(pacing);
+}
 
 #endif

@@ -1,4 +1,5 @@
-// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks.
+// Frames paced by the compositor on Wayland, where a hidden window is sent no frame callbacks, and
+// a minimised window's frames slowed elsewhere.
 #pragma once
 
 struct GLFWwindow;
@@ -7,21 +8,23 @@ struct wl_display;
 struct wl_event_queue;
 struct wl_surface;
 
-// The viewer's own wait for the compositor, on Wayland; elsewhere all null, and the swap
-// interval paces the frames.
+// The viewer's own wait for the compositor, on Wayland; elsewhere only the window, and the swap
+// interval paces the frames while it is shown.
 struct FramePacing {
+    GLFWwindow* window = nullptr;
     wl_display* display = nullptr;
     wl_event_queue* queue = nullptr;  // where the answers to `surface`'s requests arrive
     wl_surface* surface = nullptr;    // the window's surface, answered on `queue`
     wl_callback* frameDone = nullptr; // asked with the last frame, until the compositor answers
 };
 
-// On a Wayland window, sets the swap interval to 0 and returns what waitForCompositor needs;
-// elsewhere changes nothing and returns an empty record. Call it with the window's context
-// current, after the swap interval is set.
-FramePacing paceFramesOnWayland(GLFWwindow* window);
+// On a Wayland window, sets the swap interval to 0 and returns what waitForNextFrame needs;
+// elsewhere changes nothing and returns a record of the window alone. Call it with the window's
+// context current, after the swap interval is set.
+FramePacing paceFrames(GLFWwindow* window);
 
 // Before a buffer swap: on Wayland, waits until the compositor has shown the last frame, or at
-// most a quarter of a second, which is all a hidden window ever gets; elsewhere returns at once.
-// `pacing` must stay where it is while its frame is awaited.
-void waitForCompositor(FramePacing& pacing);
+// most a quarter of a second, which is all a hidden window ever gets; elsewhere, while the window
+// is minimised, waits as long for its events, and otherwise returns at once. `pacing` must stay
+// where it is while its frame is awaited.
+void waitForNextFrame(FramePacing& pacing);

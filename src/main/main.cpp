@@ -1,6 +1,7 @@
 // Corvane's entry point: start-up, the frame loop and shutdown.
 #include "camera/camera.h"
 #include "frame_pacing.h"
+#include "lost_display.h"
 #include "render/render.h"
 #include "scene.h"
 #include "shader/shader.h"
@@ -78,9 +79,10 @@ int main() {
     if (window == nullptr) {
         failStartUp("Corvane could not open its window with an OpenGL 4.3 core context", reason);
     }
+    failWhenTheXServerGoes();
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
-    FramePacing pacing = paceFramesOnWayland(window);
+    FramePacing pacing = paceFrames(window);
     // On an EGL context (a Wayland session) GLEW loads every GL function, then finds no GLX
     // display and says so: that status still means the functions are there.
     const GLenum glewStatus = glewInit();
@@ -118,14 +120,16 @@ int main() {
         drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,
                   static_cast<GLsizei>(instances.size()));
 
-        waitForCompositor(pacing);
+        waitForNextFrame(pacing);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
 
+    // GLFW takes a Wayland compositor that went away for a close request: that is no success.
+    const bool lost = reportLostWaylandDisplay(pacing);
     glfwTerminate();
 #ifdef _WIN32
     closedNormally = true;
 #endif
-    return 0;
+    return lost ? 1 : 0;
 }

@@ -6,6 +6,12 @@
 
 #include <GLFW/glfw3.h>
 
+namespace {
+
+constexpr int waylandAppId = 0x00026001; // GLFW_WAYLAND_APP_ID of GLFW 3.4 and later
+
+} // namespace
+
 GLFWwindow* openWindow(const char*& reason) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -13,10 +19,10 @@ GLFWwindow* openWindow(const char*& reason) {
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
     // Its name to the desktop, by which a dock or task bar ties it to the menu entry
     // (corvane.desktop, StartupWMClass=Corvane): the Wayland app id, which GLFW 3.4 first offers,
-    // and the X11 instance and class names.
-#ifdef GLFW_WAYLAND_APP_ID
-    glfwWindowHintString(GLFW_WAYLAND_APP_ID, "corvane");
-#endif
+    // and the X11 instance and class names. The app id is asked for by its number, since a viewer
+    // built against GLFW 3.3's header (Debian 12's package) may run with a later GLFW; 3.3 itself
+    // takes it for a hint it does not know and goes on.
+    glfwWindowHintString(waylandAppId, "corvane");
     glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "corvane");
     glfwWindowHintString(GLFW_X11_CLASS_NAME, "Corvane");
     GLFWwindow* window = glfwCreateWindow(viewWidth, viewHeight, "Corvane", nullptr, nullptr);

@@ -70,8 +70,13 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
 }
 
 VirtualDisplay::~VirtualDisplay() {
+    lose();
+}
+
+void VirtualDisplay::lose() {
     if (x_ != nullptr) {
         XCloseDisplay(x_);
+        x_ = nullptr;
     }
     // Xvfb misses a SIGTERM that comes just before it sleeps (for up to ten minutes): send it
     // again until it ends, and after 10 s kill it.
@@ -79,6 +84,7 @@ VirtualDisplay::~VirtualDisplay() {
         kill(pid_, tries < 500 ? SIGTERM : SIGKILL);
         nap();
     }
+    pid_ = -1;
 }
 
 std::vector<Window> topLevelWindows(Display* x, const std::string& title) {

@@ -27,6 +27,7 @@ class VirtualDisplay {
 
     const std::string& name() const { return name_; } // such as ":17"
     Display* x() const { return x_; }
+    void lose(); // ends the server, as when an X server goes away under its clients
 
   private:
     int pid_ = -1;

@@ -1,0 +1,14 @@
+// A display lost under the running viewer: a failure said as one, never a window closed.
+#pragma once
+
+struct FramePacing;
+
+// From now on, an X server that goes away ends the run at once with status 1 and a line on
+// standard output that names its display. Call it once the window is open; a viewer on Wayland
+// (or on Windows) has no X connection, and nothing changes.
+void failWhenTheXServerGoes();
+
+// After the frame loop: true when the loop ended because the Wayland compositor went away, which
+// GLFW takes for a close request, with the line that says so printed; false for a window closed by
+// its user, and wherever the viewer is not on Wayland.
+bool reportLostWaylandDisplay(const FramePacing& pacing);
