@@ -209,6 +209,11 @@ TEST_F(GlScene, SendsOnExactlyTheFacesThatCanBeSeen) {
         {"inside a solid cube", {{52.0f, -74.07f, 0.5f}, 0.3f, 0.2f}},
         {"0.05 before a face, facing it", {{49.95f, -74.07f, 0.0f}, 1.5707964f, 0.0f}},
         {"straight up at the pitch limit", {startPose.position, 0.0f, scene::pitchLimit}},
+        // 0.1 from the planes of the cavity's walls on each axis, inside the cavity or behind the
+        // walls: the faces along the walls, beyond the cubes kept whole, pass or fail the facing
+        // test by that much, less than a tenth of their half edge (0.185).
+        {"0.1 inside the cavity's walls", {glm::vec3(-49.9f), 0.8f, 0.3f}},
+        {"0.1 behind the cavity's walls", {glm::vec3(-50.1f), 0.8f, 0.3f}},
     };
     // A vertex is sent on to the rasterizer unless it lies behind the far plane; sent on, it lies
     // where its cube's centre and edge from the instance buffer and its corner put it.
