@@ -45,12 +45,12 @@ std::vector<IconImage> iconImages(const std::uint8_t* file, std::size_t size) {
             little(header + 16, 4) != 0 || 40 + std::size_t(width) * height * 4 > length) {
             continue;
         }
-        IconImage image{width, height, {}};
-        image.rgba.reserve(std::size_t(width) * height * 4);
+        IconImage image{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 4)};
+        std::uint8_t* out = image.rgba.data();
         for (int row = height - 1; row >= 0; --row) {
             const std::uint8_t* pixel = header + 40 + std::size_t(row) * width * 4;
-            for (int column = 0; column < width; ++column, pixel += 4) {
-                image.rgba.insert(image.rgba.end(), {pixel[2], pixel[1], pixel[0], pixel[3]});
+            for (int column = 0; column < width; ++column, pixel += 4, out += 4) {
+                out[0] = pixel[2], out[1] = pixel[1], out[2] = pixel[0], out[3] = pixel[3];
             }
         }
         images.push_back(std::move(image));
