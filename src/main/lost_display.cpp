@@ -3,7 +3,7 @@
 
 #include "frame_pacing.h"
 
-#ifdef CORVANE_WAYLAND
+#ifdef CORVANE_WAYLAND // Linux, on X11 or Wayland
 #include <X11/Xlib.h>
 #include <cstdlib>
 #include <dlfcn.h>
