@@ -15,14 +15,10 @@ median() { awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # How long a close request may wait: 1 s where a shown frame (lines $1 to $2) takes less than half a
 # second, half a second more than the longest of them where they take longer.
 close_limit() { intervals "$1" "$2" | awk 'END { print ($1 < 0.5 ? 1 : 0.5 + $1) }'; }
-# Returns the viewer's status once it has ended, within $1 seconds.
-ended_within() {
+ended_within() { # the viewer's status, once it has ended within $1 seconds
   timeout "$1" tail -s 0.05 --pid="$viewer" -f /dev/null ||
     { echo "FAIL: still running $1 s later"; exit 1; }
-  local ended=0
-  wait "$viewer" || ended=$?
-  viewer=""
-  return "$ended"
+  local pid=$viewer && viewer="" && wait "$pid"
 }
 # Hidden, it gets no frame callbacks, yet draws at most 4 frames a second, and answers; shown, its
 # frames come at the compositor's pace, each at least 0.1 s sooner than a hidden one (the median of
@@ -47,8 +43,7 @@ hidden_then_closed() { # ACT: a command that takes hide, show or close
     { echo "FAIL: shown, held to the hidden pace"; exit 1; }
   limit=$(close_limit $((shown + 1)) $((shown + 7)))
   $1 hide
-  wait_frames $(($(frame_count) + 3))
-  wait_frames $(($(frame_count) + 1))
+  wait_frames $(($(frame_count) + 3)) # and at once after the last of them
   asked=$EPOCHREALTIME
   $1 close
   status=0
