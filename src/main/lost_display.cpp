@@ -8,17 +8,33 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <iostream>
+#include <poll.h>
+#include <sys/socket.h>
 #include <wayland-client.h>
 
 namespace {
 
-// Xlib's own handler would say it in several lines on standard error, or in none.
+// Xlib's own handlers would say it in several lines on standard error, or in none.
 int xServerGone(Display* display) {
     std::cout << "Corvane lost its display: the X server " << DisplayString(display)
               << " went away\n"
               << std::flush;
     // Whatever would run at exit could still ask the dead connection for something.
     std::_Exit(1);
+}
+
+XErrorHandler xlibErrorHandler = nullptr;
+
+// A driver may report the server's end as an error of its own about the window it lost (zink
+// does): when the server has closed the connection, that is said as the server gone; any other
+// error goes to the handler there was before.
+int xErrorSeen(Display* display, XErrorEvent* error) {
+    pollfd connection{ConnectionNumber(display), POLLIN, 0};
+    char next = 0;
+    if (poll(&connection, 1, 0) > 0 && recv(connection.fd, &next, 1, MSG_PEEK) == 0) {
+        xServerGone(display);
+    }
+    return xlibErrorHandler(display, error);
 }
 
 } // namespace
@@ -30,10 +46,13 @@ void failWhenTheXServerGoes() {
     if (xlib == nullptr) {
         return;
     }
-    auto* setHandler =
+    auto* setIoHandler =
         reinterpret_cast<decltype(&XSetIOErrorHandler)>(dlsym(xlib, "XSetIOErrorHandler"));
-    if (setHandler != nullptr) {
-        setHandler(xServerGone);
+    auto* setHandler =
+        reinterpret_cast<decltype(&XSetErrorHandler)>(dlsym(xlib, "XSetErrorHandler"));
+    if (setIoHandler != nullptr && setHandler != nullptr) {
+        setIoHandler(xServerGone);
+        xlibErrorHandler = setHandler(xErrorSeen);
     }
 }
 
