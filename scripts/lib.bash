@@ -144,16 +144,16 @@ scratch_root() {
   tree_files | tar --null -T - -c | tar -x -C "$2/corvane"
 }
 
-# Runs tests/desktop/run-viewer on the package $2 for the desktops named after the first four
-# arguments, in a throw-away copy of the clean root $1, with the frame probe of the build folder $3
-# beside the package and the folder $4 as apt's package cache.
+# Runs the check $5 of this tree (tests/desktop/run-viewer, tests/package/install-run-remove) on
+# the package $2, with any further arguments, in a throw-away copy of the clean root $1, with the
+# frame probe and close_window of the build folder $3 beside the package and the folder $4, if not
+# empty, as apt's package cache.
 check_on_clean_root() {
   local scratch=$1-scratch
   scratch_root "$1" "$scratch"
   mkdir -p "$scratch/corvane/build-viewer"
-  cp "$3/libframe_probe.so" "$2" "$scratch/corvane/build-viewer/"
-  in_root "$scratch" "bash /corvane/tests/desktop/run-viewer /corvane/build-viewer/${2##*/} ${*:5}" \
-    "$4"
+  cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build-viewer/"
+  in_root "$scratch" "bash /corvane/$5 /corvane/build-viewer/${2##*/} ${*:6}" "$4"
   rm -rf "$scratch"
 }
 
