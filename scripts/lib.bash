@@ -153,21 +153,29 @@ check_on_clean_root() {
   scratch_root "$1" "$scratch"
   mkdir -p "$scratch/corvane/build-viewer"
   cp "$3/libframe_probe.so" "$3/close_window" "$2" "$scratch/corvane/build-viewer/"
-  in_root "$scratch" "bash /corvane/$5 /corvane/build-viewer/${2##*/} ${*:6}" "$4"
+  in_root "$scratch" "bash /corvane/$5 /corvane/build-viewer/${2##*/} ${*:6}" "$4" ||
+    { local status=$?; rm -rf "$scratch"; return "$status"; }
   rm -rf "$scratch"
 }
 
 # Runs the shell command $2 in the root $1, with /dev, /proc, /sys and a fresh /tmp, and the
-# folder $3, if given, as apt's package cache, in a private mount namespace, so nothing stays
-# mounted whatever happens.
+# folder $3, if given, as apt's package cache, in private mount and PID namespaces, so nothing
+# stays mounted or running whatever happens: all its processes end with it, or once it has run
+# for root_limit seconds.
+root_limit=3600
 in_root() {
   cp /etc/resolv.conf "$1/etc/resolv.conf"
-  unshare --mount --fork /bin/bash -euo pipefail -c '
+  local status=0 started=$SECONDS
+  timeout --foreground -s KILL "$root_limit" \
+    unshare --mount --pid --fork --mount-proc --kill-child /bin/bash -euo pipefail -c '
     mount --rbind /dev "$1/dev"
     mount -t proc proc "$1/proc"
     mount --rbind /sys "$1/sys"
     mount -t tmpfs tmpfs "$1/tmp"
     [ -z "$3" ] || mount --bind "$3" "$1/var/cache/apt/archives"
     chroot "$1" /bin/bash -euo pipefail -c "$2"
-  ' in-root "$1" "$2" "${3:-}"
+  ' in-root "$1" "$2" "${3:-}" || status=$?
+  [ $((SECONDS - started)) -lt "$root_limit" ] ||
+    echo "FAIL: a command in $1 still ran after $root_limit s, and was stopped" >&2
+  return "$status"
 }

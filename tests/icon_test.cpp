@@ -22,7 +22,8 @@ void set(Bytes& file, std::size_t at, std::uint32_t value, int bytes = 4) {
 
 TEST(Icon, DecodesThePicturesItCanAndNoOtherBytes) {
     EXPECT_EQ(iconImages(corvaneIcon, corvaneIconSize).size(), 5U);
-    // One 1 × 1 picture of 32 bits, opaque red, in 70 bytes: its entry at 6, its header at 22.
+    // One 1 × 1 picture of 32 bits, half-transparent red, in 70 bytes: its entry at 6, its header
+    // at 22.
     Bytes good;
     for (const auto& [at, value, bytes] :
          std::initializer_list<std::tuple<int, unsigned, int>>{{2, 1, 2},
@@ -35,11 +36,11 @@ TEST(Icon, DecodesThePicturesItCanAndNoOtherBytes) {
                                                                {30, 2, 4},
                                                                {34, 1, 2},
                                                                {36, 32, 2},
-                                                               {62, 0xffff0000, 4},
+                                                               {62, 0x80ff0000, 4},
                                                                {66, 0, 4}}) {
         set(good, at, value, bytes);
     }
-    ASSERT_EQ(iconImages(good.data(), good.size()).at(0).rgba, Bytes({0xff, 0, 0, 0xff}));
+    ASSERT_EQ(iconImages(good.data(), good.size()).at(0).rgba, Bytes({0xff, 0, 0, 0x80}));
     // The directory says 256 as 0: a picture of 256 × 256, its pixels after the header.
     Bytes large = good;
     set(large, 6, 0, 2), set(large, 14, 40 + 256 * 256 * 4), set(large, 26, 256),

@@ -72,7 +72,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     ASSERT_EQ(run.waitForExit(exitTimeout), 0);
     const std::vector<std::string> calls = tracedCalls(trace);
 
-    // The viewer's own context set-up, as it asked for it.
+    // The viewer's own context set-up, as it asked for it, and no wait for events: it is shown.
     EXPECT_EQ(run.setUpCalls(), (std::vector<std::string>{
                                     "glfwWindowHint(0x22002, 0x4)",     // context version 4
                                     "glfwWindowHint(0x22003, 0x3)",     // .3

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <regex>
 
+#include "main/lost_display.h"
+#include <X11/Xlib.h>
+
 namespace {
 
 constexpr double exitTimeout = 60;
@@ -77,12 +80,31 @@ TEST(Viewer, RunsWhenGlewFindsNoGlxDisplay) {
 }
 
 TEST(Viewer, SaysSoWhenItsDisplayGoes) {
-    ShownViewer viewer;
-    ASSERT_TRUE(viewer.show());
-    viewer.display.lose();
-    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 1);
-    const std::string said = "\nCorvane lost its display: the X server " + viewer.display.name();
-    EXPECT_NE(viewer.run.output().find(said + " went away"), std::string::npos);
+    // The X server ended, or its connection broken under a write, which raises SIGPIPE.
+    for (const bool underAWrite : {false, true}) {
+        const std::string broken = makeTempDir() + "/broken";
+        ShownViewer viewer({{"CORVANE_BROKEN_PIPE", broken}});
+        ASSERT_TRUE(viewer.show());
+        underAWrite ? writeFile(broken, "") : viewer.display.lose();
+        EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 1) << "under a write: " << underAWrite;
+        const std::string said =
+            "\nCorvane lost its display: the X server " + viewer.display.name();
+        EXPECT_NE(viewer.run.output().find(said + " went away"), std::string::npos);
+    }
+}
+
+int xErrorsSeen = 0;
+
+// Its handler of X errors passes any error but the server's end on to the handler before it,
+// once, even when set twice (as its own predecessor, it would call itself without end).
+TEST(Viewer, PassesOtherXErrorsOnOnce) {
+    const VirtualDisplay display;
+    XSetErrorHandler([](Display*, XErrorEvent*) { return ++xErrorsSeen, 0; });
+    failWhenTheXServerGoes();
+    failWhenTheXServerGoes();
+    XMapWindow(display.x(), 1); // no such window
+    XSync(display.x(), False);
+    EXPECT_EQ(xErrorsSeen, 1);
 }
 
 TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {

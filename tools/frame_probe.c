@@ -1,20 +1,28 @@
 // The frame probe, a test and benchmark aid preloaded into the viewer: it wraps some of its GLFW,
-// GLEW and GLX calls for five jobs, one section each, each switched on by an environment variable
-// (the table is in docs/testing.md): the call log, faults, flights, the frame log and pictures.
+// GLEW, GLX, Wayland and socket calls for six jobs, one section each, each switched on by an
+// environment variable (the table is in docs/testing.md): the call log, faults, faults on Wayland,
+// flights, the frame log and pictures.
 #define _GNU_SOURCE // NOLINT(bugprone-reserved-identifier): glibc's own switch
 #include "flight.h" // and with it GLFW's declarations
 #include "scene.h"
 
 #include <GL/gl.h>
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
+#include <wayland-client.h>
 
 // The real function of that name, looked up once, as `real`.
 #define REAL(name)                                                                                 \
@@ -83,6 +91,12 @@ void glfwMakeContextCurrent(GLFWwindow* window) {
     real(window);
 }
 
+void glfwWaitEventsTimeout(double timeout) {
+    REAL(glfwWaitEventsTimeout)
+    LOG_CALL("glfwWaitEventsTimeout(%g)\n", timeout);
+    real(timeout);
+}
+
 void glfwSwapInterval(int interval) {
     REAL(glfwSwapInterval)
     LOG_CALL("glfwSwapInterval(%d)\n", interval);
@@ -99,8 +113,32 @@ unsigned glewInit(void) {
     return status;
 }
 
-// --- Faults: a GLX with no current display, a GL that GLEW finds no version of, or a driver that
-// answers the viewer's glGetString with nothing, as a lost context does.
+// --- Faults: a GLX with no current display, a GL that GLEW finds no version of, a driver that
+// answers the viewer's glGetString with nothing, as a lost context does, or, once the file
+// CORVANE_BROKEN_PIPE names exists, an X server that has closed its end: each write to a socket
+// raises SIGPIPE and fails with EPIPE, as the kernel's would.
+
+static int brokenPipe(int fd) {
+    const char* broken = getenv("CORVANE_BROKEN_PIPE");
+    struct stat file;
+    if (broken == NULL || access(broken, F_OK) != 0 || fstat(fd, &file) != 0 ||
+        !S_ISSOCK(file.st_mode)) {
+        return 0;
+    }
+    raise(SIGPIPE);
+    errno = EPIPE;
+    return 1;
+}
+
+ssize_t writev(int fd, const struct iovec* iovec, int count) {
+    REAL(writev)
+    return brokenPipe(fd) ? -1 : real(fd, iovec, count);
+}
+
+ssize_t sendmsg(int fd, const struct msghdr* message, int flags) {
+    REAL(sendmsg)
+    return brokenPipe(fd) ? -1 : real(fd, message, flags);
+}
 
 typedef struct _XDisplay Display; // NOLINT(bugprone-reserved-identifier): Xlib's own name
 
@@ -124,6 +162,101 @@ void (*glXGetProcAddressARB(const unsigned char* name))(void) {
 const GLubyte* glGetString(GLenum name) {
     REAL(glGetString)
     return getenv("CORVANE_NO_GL_STRINGS") != NULL ? NULL : real(name);
+}
+
+// --- Faults on Wayland, once the file CORVANE_WAYLAND_FAULT names exists, as it says: "gone", the
+// connection ends in the viewer's wait for a frame, just after an answer for GLFW's own queue is
+// read in; "error", the compositor ends it for a protocol error (a buffer scale of 0); "hang", the
+// compositor stops (SIGSTOP) as the window is to close. Whatever the file, the viewer must have
+// destroyed the queue of its wait before glfwTerminate, or the probe aborts it.
+
+static struct wl_event_queue* preparedQueue; // the queue of the last read prepared
+static struct wl_event_queue* viewerQueue;   // the queue of the viewer's wait, until destroyed
+static int faultStage;                       // 1 once GLFW's answer is asked for, 2 once done
+
+static int waylandFault(const char* kind) {
+    const char* path = getenv("CORVANE_WAYLAND_FAULT");
+    FILE* file = path != NULL && faultStage < 2 ? fopen(path, "re") : NULL;
+    char text[8] = "";
+    if (file != NULL && fgets(text, sizeof text, file) == NULL) {
+        text[0] = '\0';
+    }
+    if (file != NULL) {
+        fclose(file);
+    }
+    return strncmp(text, kind, strlen(kind)) == 0;
+}
+
+static struct wl_display* glfwWaylandDisplay(void) {
+    struct wl_display* (*get)(void) = NULL;
+    if (getenv("CORVANE_WAYLAND_FAULT") != NULL) {
+        *(void**)&get = dlsym(RTLD_DEFAULT, "glfwGetWaylandDisplay");
+    }
+    return get != NULL ? get() : NULL;
+}
+
+int wl_display_prepare_read_queue(struct wl_display* display, struct wl_event_queue* queue) {
+    REAL(wl_display_prepare_read_queue)
+    preparedQueue = queue;
+    return real(display, queue);
+}
+
+void wl_event_queue_destroy(struct wl_event_queue* queue) {
+    REAL(wl_event_queue_destroy)
+    viewerQueue = queue == viewerQueue ? NULL : viewerQueue;
+    real(queue);
+}
+
+// The viewer's wait is its one poll of the display alone, with a time limit.
+int poll(struct pollfd* fds, nfds_t nfds, int timeout) {
+    REAL(poll)
+    struct wl_display* display = nfds == 1 && timeout > 0 ? glfwWaylandDisplay() : NULL;
+    if (display == NULL || fds[0].fd != wl_display_get_fd(display)) {
+        return real(fds, nfds, timeout);
+    }
+    viewerQueue = preparedQueue;
+    if (waylandFault("error")) {
+        struct wl_surface* (*surface)(GLFWwindow*) = NULL;
+        GLFWwindow* (*current)(void) = NULL;
+        *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
+        *(void**)&current = dlsym(RTLD_DEFAULT, "glfwGetCurrentContext");
+        wl_surface_set_buffer_scale(surface(current()), 0);
+        faultStage = 2;
+    } else if (waylandFault("gone") && faultStage == 0) {
+        wl_display_sync(display); // its answer goes to GLFW's queue
+        faultStage = 1;
+    } else if (faultStage == 1 && wl_display_prepare_read(display) != 0) {
+        shutdown(fds[0].fd, SHUT_RDWR); // with events in GLFW's queue
+        faultStage = 2;
+        faultStage = 2;
+    } else if (faultStage == 1) {
+        wl_display_cancel_read(display);
+    }
+    wl_display_flush(display);
+    return real(fds, nfds, timeout);
+}
+
+int glfwWindowShouldClose(GLFWwindow* window) {
+    REAL(glfwWindowShouldClose)
+    struct ucred compositor;
+    socklen_t size = sizeof compositor;
+    if (!waylandFault("hang") || glfwWaylandDisplay() == NULL ||
+        getsockopt(wl_display_get_fd(glfwWaylandDisplay()), SOL_SOCKET, SO_PEERCRED, &compositor,
+                   &size) != 0) {
+        return real(window);
+    }
+    kill(compositor.pid, SIGSTOP);
+    faultStage = 2;
+    return 1;
+}
+
+void glfwTerminate(void) {
+    REAL(glfwTerminate)
+    if (viewerQueue != NULL) {
+        fputs("frame probe: the viewer left the event queue of its wait for a frame\n", stderr);
+        abort();
+    }
+    real();
 }
 
 // --- Flights: the viewer's clock and keys, scripted frame by frame.

@@ -25,7 +25,7 @@ void waitWhileMinimised(const FramePacing& pacing) {
 
 } // namespace
 
-#ifdef CORVANE_WAYLAND
+#ifdef CORVANE_X11_AND_WAYLAND
 #include <cstdint>
 #include <dlfcn.h>
 #include <poll.h>
@@ -69,6 +69,7 @@ FramePacing paceFrames(GLFWwindow* window) {
     pacing.queue = wl_display_create_queue(pacing.display);
     pacing.surface = static_cast<wl_surface*>(wl_proxy_create_wrapper(waylandSurface(window)));
     if (pacing.queue == nullptr || pacing.surface == nullptr) {
+        endFramePacing(pacing);
         return {window};
     }
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pacing.surface), pacing.queue);
@@ -79,17 +80,19 @@ FramePacing paceFrames(GLFWwindow* window) {
     return pacing;
 } // GCOVR_EXCL_STOP
 
-void waitForNextFrame(FramePacing& pacing) {
+bool waitForNextFrame(FramePacing& pacing) {
     if (pacing.display == nullptr) {
         waitWhileMinimised(pacing);
-        return;
+        return true;
     }
     wl_display* const display = pacing.display; // GCOVR_EXCL_START: Wayland only, as above
     const auto deadline = std::chrono::steady_clock::now() + hiddenFrameWait;
     while (pacing.frameDone != nullptr) {
         // Events read here for GLFW's own queue wait there for its next poll of events.
         if (wl_display_prepare_read_queue(display, pacing.queue) != 0) {
-            wl_display_dispatch_queue_pending(display, pacing.queue);
+            if (wl_display_dispatch_queue_pending(display, pacing.queue) < 0) {
+                return false; // the connection is lost
+            }
             continue;
         }
         wl_display_flush(display);
@@ -100,17 +103,31 @@ void waitForNextFrame(FramePacing& pacing) {
             wl_display_cancel_read(display);
             break; // not shown: this frame is swapped all the same, its callback still awaited
         }
-        if (wl_display_read_events(display) != 0) {
-            break; // the connection is lost: GLFW's next poll of events says so
+        if (wl_display_read_events(display) != 0 ||
+            wl_display_dispatch_queue_pending(display, pacing.queue) < 0) {
+            return false; // the connection is lost
         }
-        wl_display_dispatch_queue_pending(display, pacing.queue);
     }
     if (pacing.frameDone == nullptr) {
         // Asked now, the callback goes with the swap's commit: it comes when that frame is shown.
         pacing.frameDone = wl_surface_frame(pacing.surface);
         wl_callback_add_listener(pacing.frameDone, &frameShownListener, &pacing);
     }
+    return true;
 } // GCOVR_EXCL_STOP
+
+void endFramePacing(FramePacing& pacing) {
+    if (pacing.frameDone != nullptr) {
+        wl_callback_destroy(pacing.frameDone); // GCOVR_EXCL_LINE: Wayland only, as above
+    }
+    if (pacing.surface != nullptr) {
+        wl_proxy_wrapper_destroy(pacing.surface); // GCOVR_EXCL_LINE: Wayland only, as above
+    }
+    if (pacing.queue != nullptr) {
+        wl_event_queue_destroy(pacing.queue); // GCOVR_EXCL_LINE: Wayland only, as above
+    }
+    pacing = {pacing.window};
+}
 
 #else
 
@@ -118,8 +135,11 @@ FramePacing paceFrames(GLFWwindow* window) {
     return {window};
 }
 
-void waitForNextFrame(FramePacing& pacing) {
+bool waitForNextFrame(FramePacing& pacing) {
     waitWhileMinimised(pacing);
+    return true;
 }
+
+void endFramePacing(FramePacing& /*pacing*/) {}
 
 #endif

@@ -26,5 +26,10 @@ FramePacing paceFrames(GLFWwindow* window);
 // Before a buffer swap: on Wayland, waits until the compositor has shown the last frame, or at
 // most a quarter of a second, which is all a hidden window ever gets; elsewhere, while the window
 // is minimised, waits as long for its events, and otherwise returns at once. `pacing` must stay
-// where it is while its frame is awaited.
-void waitForNextFrame(FramePacing& pacing);
+// where it is while its frame is awaited. False when the compositor's connection was lost
+// meanwhile: the frame loop ends then, before GLFW's poll of events, which could spin on events
+// left for it that can no longer be dispatched.
+bool waitForNextFrame(FramePacing& pacing);
+
+// After the frame loop, before glfwTerminate: ends what paceFrames made, in order.
+void endFramePacing(FramePacing& pacing);

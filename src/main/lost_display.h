@@ -9,6 +9,7 @@ struct FramePacing;
 void failWhenTheXServerGoes();
 
 // After the frame loop: true when the loop ended because the Wayland compositor went away, which
-// GLFW takes for a close request, with the line that says so printed; false for a window closed by
-// its user, and wherever the viewer is not on Wayland.
-bool reportLostWaylandDisplay(const FramePacing& pacing);
+// GLFW takes for a close request, or ended the connection for a protocol error, with the line that
+// says so printed; false for a window closed by its user, and wherever the viewer is not on
+// Wayland. It waits for nothing.
+bool reportLostWaylandDisplay(FramePacing& pacing);

@@ -120,13 +120,16 @@ int main() {
         drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,
                   static_cast<GLsizei>(instances.size()));
 
-        waitForNextFrame(pacing);
+        if (!waitForNextFrame(pacing)) {
+            break; // the compositor went away: said below
+        }
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
 
     // GLFW takes a Wayland compositor that went away for a close request: that is no success.
     const bool lost = reportLostWaylandDisplay(pacing);
+    endFramePacing(pacing);
     glfwTerminate();
 #ifdef _WIN32
     closedNormally = true;

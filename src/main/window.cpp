@@ -20,9 +20,14 @@ GLFWwindow* openWindow(const char*& reason) {
     // Its name to the desktop, by which a dock or task bar ties it to the menu entry
     // (corvane.desktop, StartupWMClass=Corvane): the Wayland app id, which GLFW 3.4 first offers,
     // and the X11 instance and class names. The app id is asked for by its number, since a viewer
-    // built against GLFW 3.3's header (Debian 12's package) may run with a later GLFW; 3.3 itself
-    // takes it for a hint it does not know and goes on.
-    glfwWindowHintString(waylandAppId, "corvane");
+    // built against GLFW 3.3's header (Debian 12's package) may run with a later GLFW, and only of
+    // a GLFW that knows it: 3.3 would raise an error for a hint it does not know.
+    int major = 0;
+    int minor = 0;
+    glfwGetVersion(&major, &minor, nullptr);
+    if (major > 3 || (major == 3 && minor >= 4)) {
+        glfwWindowHintString(waylandAppId, "corvane");
+    }
     glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "corvane");
     glfwWindowHintString(GLFW_X11_CLASS_NAME, "Corvane");
     GLFWwindow* window = glfwCreateWindow(viewWidth, viewHeight, "Corvane", nullptr, nullptr);

@@ -2,9 +2,15 @@
 # $work/frames: how many frames it drew, waits on them, and on its end.
 since() { awk -v from="$1" -v now="$EPOCHREALTIME" 'BEGIN { printf "%.2f", now - from }'; }
 frame_count() { wc -l <"$work/frames"; }
-wait_frames() { # until the frame log has $1 lines, for at most 120 s
-  for _ in $(seq 1200); do [ "$(frame_count)" -lt "$1" ] || return 0; sleep 0.1; done
+wait_frames() { # until the frame log has $1 lines, for at most 120 s and while the viewer runs
+  for _ in $(seq 1200); do
+    [ "$(frame_count)" -lt "$1" ] || return 0
+    [ -e "/proc/$viewer" ] || break
+    sleep 0.1
+  done
   [ ! -s "$work/stdout" ] || sed 's/^/  /' "$work/stdout"
+  [ -e "/proc/$viewer" ] || { wait "$viewer" && status=0 || status=$?; viewer=""
+    echo "FAIL: the viewer ended with status $status after $(frame_count) frames, not $1"; exit 1; }
   echo "FAIL: $(frame_count) frames drawn after 120 s, not $1"; exit 1
 }
 # The frame intervals from line $1 to line $2 of the log, one a line, sorted.

@@ -22,6 +22,7 @@ GLFWwindow* openViewerContext(const std::string& display, bool visible) {
         ADD_FAILURE() << "no window: " << reason;
         return nullptr;
     }
+    EXPECT_EQ(glfwGetError(&reason), GLFW_NO_ERROR) << "opening the window: " << reason;
     glfwMakeContextCurrent(window);
     const GLenum glew = glewInit();
     EXPECT_EQ(glew, GLEW_OK);
