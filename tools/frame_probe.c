@@ -125,7 +125,7 @@ static int brokenPipe(int fd) {
         !S_ISSOCK(file.st_mode)) {
         return 0;
     }
-    raise(SIGPIPE);
+    kill(getpid(), SIGPIPE);
     errno = EPIPE;
     return 1;
 }

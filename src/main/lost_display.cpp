@@ -74,7 +74,7 @@ bool reportLostWaylandDisplay(FramePacing& pacing) {
     if (pacing.display == nullptr) {
         return false;
     }
-    // GCOVR_EXCL_START: Wayland only; the Wayland check ends the connection at scale 1.5 and 2.
+    // GCOVR_EXCL_START: Wayland only; run by the Wayland check, whichever way it ends the run.
     // What the compositor has sent is read without waiting for more: on a connection it has
     // closed, that ends in the connection's end. So a compositor that hangs holds nothing up.
     wl_display* const display = pacing.display;
