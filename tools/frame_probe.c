@@ -8,7 +8,6 @@
 
 #include <GL/gl.h>
 #include <dlfcn.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -115,29 +114,28 @@ unsigned glewInit(void) {
 
 // --- Faults: a GLX with no current display, a GL that GLEW finds no version of, a driver that
 // answers the viewer's glGetString with nothing, as a lost context does, or, once the file
-// CORVANE_BROKEN_PIPE names exists, an X server that has closed its end: each write to a socket
-// raises SIGPIPE and fails with EPIPE, as the kernel's would.
+// CORVANE_BROKEN_PIPE names exists, an X server that is gone just as the viewer writes to it: the
+// socket is shut, and the kernel raises SIGPIPE for the write and fails it, as for a closed one.
 
-static int brokenPipe(int fd) {
+static void breakPipe(int fd) {
     const char* broken = getenv("CORVANE_BROKEN_PIPE");
     struct stat file;
-    if (broken == NULL || access(broken, F_OK) != 0 || fstat(fd, &file) != 0 ||
-        !S_ISSOCK(file.st_mode)) {
-        return 0;
+    if (broken != NULL && access(broken, F_OK) == 0 && fstat(fd, &file) == 0 &&
+        S_ISSOCK(file.st_mode)) {
+        shutdown(fd, SHUT_RDWR);
     }
-    kill(getpid(), SIGPIPE);
-    errno = EPIPE;
-    return 1;
 }
 
 ssize_t writev(int fd, const struct iovec* iovec, int count) {
     REAL(writev)
-    return brokenPipe(fd) ? -1 : real(fd, iovec, count);
+    breakPipe(fd);
+    return real(fd, iovec, count);
 }
 
 ssize_t sendmsg(int fd, const struct msghdr* message, int flags) {
     REAL(sendmsg)
-    return brokenPipe(fd) ? -1 : real(fd, message, flags);
+    breakPipe(fd);
+    return real(fd, message, flags);
 }
 
 typedef struct _XDisplay Display; // NOLINT(bugprone-reserved-identifier): Xlib's own name
