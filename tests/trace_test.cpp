@@ -69,7 +69,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
         }
     }
     closeWindow(x, window);
-    ASSERT_EQ(run.waitForExit(exitTimeout), 0);
+    ASSERT_EQ(run.waitForExit(exitTimeout), 0) << run.output() << run.errors();
     const std::vector<std::string> calls = tracedCalls(trace);
 
     // The viewer's own context set-up, as it asked for it, and no wait for events: it is shown.

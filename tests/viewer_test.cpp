@@ -67,7 +67,7 @@ void reportsDrawsAndClosesCleanly(const std::map<std::string, std::string>& env,
 
     // The close request is.
     closeWindow(viewer.display.x(), viewer.window);
-    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0);
+    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0) << viewer.run.output() << viewer.run.errors();
 }
 
 TEST(Viewer, ReportsDrawsAndClosesCleanly) {
@@ -152,7 +152,7 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
         EXPECT_EQ(fog, outside) << width << " x " << height;
     }
     closeWindow(viewer.display.x(), viewer.window);
-    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0);
+    EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0) << viewer.run.output() << viewer.run.errors();
 }
 
 TEST(Viewer, FailsClearlyWithoutADisplayOrA43Context) {

@@ -61,6 +61,7 @@ class ProcessRun {
     std::optional<int> waitForExit(double seconds);
     bool running();
     std::string output() const; // everything written to standard output so far
+    std::string errors() const; // and to standard error
     double startTime() const { return startTime_; }
     int pid() const { return pid_; }
 

@@ -121,6 +121,10 @@ std::string ProcessRun::output() const {
     return readFile(outputPath_);
 }
 
+std::string ProcessRun::errors() const {
+    return readFile(outputPath_ + ".stderr");
+}
+
 double statusMiB(int pid, const std::string& field) {
     const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
     std::smatch match;
