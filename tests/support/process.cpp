@@ -71,8 +71,8 @@ ProcessRun::ProcessRun(const std::vector<std::string>& argv, const std::string& 
         const int out = open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
         const std::string errorPath = outputPath_ + ".stderr";
-        const int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(errors, STDERR_FILENO);
+        const int err = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
         std::vector<char*> args;
         args.reserve(argv.size() + 1);
         for (const auto& arg : argv) {
