@@ -9,6 +9,7 @@
 
 #include "main/lost_display.h"
 #include <X11/Xlib.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -91,20 +92,59 @@ TEST(Viewer, SaysSoWhenItsDisplayGoes) {
             "\nCorvane lost its display: the X server " + viewer.display.name();
         EXPECT_NE(viewer.run.output().find(said + " went away"), std::string::npos);
     }
+    // Broken under the first write of all, as GLFW connects: the start-up step that failed, said.
+    const VirtualDisplay display;
+    const std::string broken = makeTempDir() + "/broken";
+    writeFile(broken, "");
+    ViewerRun run(workDirWithShaders(), display.name(), {{"CORVANE_BROKEN_PIPE", broken}});
+    EXPECT_EQ(run.waitForExit(exitTimeout), 1);
+    EXPECT_NE(run.output().find("\nCorvane could not initialise GLFW: "), std::string::npos);
 }
 
 int xErrorsSeen = 0;
 
 // Its handler of X errors passes any error but the server's end on to the handler before it,
-// once, even when set twice (as its own predecessor, it would call itself without end).
+// once, even when set twice (as its own predecessor, it would call itself without end), and with
+// events still unread behind the error, which are no hang-up: after half a second at most, the
+// connection goes on serving them.
 TEST(Viewer, PassesOtherXErrorsOnOnce) {
     const VirtualDisplay display;
+    Display* x = display.x();
     XSetErrorHandler([](Display*, XErrorEvent*) { return ++xErrorsSeen, 0; });
     failWhenTheXServerGoes();
     failWhenTheXServerGoes();
-    XMapWindow(display.x(), 1); // no such window
-    XSync(display.x(), False);
+    const auto waitUnread = [x](int bytes) {
+        for (int unread = 0; unread < bytes; ioctl(ConnectionNumber(x), FIONREAD, &unread)) {
+            nap();
+        }
+    };
+    // The error arrives first, unread (Xlib reads as it sends: the grab holds the request back);
+    // then more events than the one read that meets the error takes in, from another client.
+    Display* other = XOpenDisplay(display.name().c_str());
+    const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
+    XSync(x, False);
+    XGrabServer(other);
+    XSync(other, False);
+    XMapWindow(x, 1); // no such window
+    XFlush(x);
+    XUngrabServer(other);
+    XSync(other, False);
+    waitUnread(32);
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.format = 8;
+    for (int i = 0; i < 1000; ++i) {
+        XSendEvent(other, window, False, NoEventMask, &message);
+    }
+    XSync(other, False);
+    waitUnread(4096 + 64); // more than libxcb reads at once
+    const double start = monotonicSeconds();
+    XPending(x);
+    EXPECT_LT(monotonicSeconds() - start, 1.0);
     EXPECT_EQ(xErrorsSeen, 1);
+    XSync(x, False);
+    EXPECT_EQ(QLength(x), 1000);
+    XCloseDisplay(other);
 }
 
 TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {

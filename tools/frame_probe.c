@@ -164,9 +164,11 @@ const GLubyte* glGetString(GLenum name) {
 
 // --- Faults on Wayland, once the file CORVANE_WAYLAND_FAULT names exists, as it says: "gone", the
 // connection ends in the viewer's wait for a frame, just after an answer for GLFW's own queue is
-// read in; "error", the compositor ends it for a protocol error (a buffer scale of 0); "hang", the
-// compositor stops (SIGSTOP) as the window is to close. Whatever the file, the viewer must have
-// destroyed the queue of its wait before glfwTerminate, or the probe aborts it.
+// read in; "swap", it ends so inside the buffer swap, as when the driver's read meets its end;
+// "error", the compositor ends it for a protocol error (a buffer scale of 0 sent after a swap,
+// read by whichever read comes next), and the probe writes the object it broke into the file;
+// "hang", the compositor stops (SIGSTOP) as the window is to close. Whatever the file, the viewer
+// must have destroyed the queue of its wait before glfwTerminate, or the probe aborts it.
 
 static struct wl_event_queue* preparedQueue; // the queue of the last read prepared
 static struct wl_event_queue* viewerQueue;   // the queue of the viewer's wait, until destroyed
@@ -213,19 +215,11 @@ int poll(struct pollfd* fds, nfds_t nfds, int timeout) {
         return real(fds, nfds, timeout);
     }
     viewerQueue = preparedQueue;
-    if (waylandFault("error")) {
-        struct wl_surface* (*surface)(GLFWwindow*) = NULL;
-        GLFWwindow* (*current)(void) = NULL;
-        *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
-        *(void**)&current = dlsym(RTLD_DEFAULT, "glfwGetCurrentContext");
-        wl_surface_set_buffer_scale(surface(current()), 0);
-        faultStage = 2;
-    } else if (waylandFault("gone") && faultStage == 0) {
+    if (waylandFault("gone") && faultStage == 0) {
         wl_display_sync(display); // its answer goes to GLFW's queue
         faultStage = 1;
     } else if (faultStage == 1 && wl_display_prepare_read(display) != 0) {
         shutdown(fds[0].fd, SHUT_RDWR); // with events in GLFW's queue
-        faultStage = 2;
         faultStage = 2;
     } else if (faultStage == 1) {
         wl_display_cancel_read(display);
@@ -327,6 +321,28 @@ void glfwSwapBuffers(GLFWwindow* window) {
         saveFrame(saveTo, frames + 1);
     }
     real(window);
+    // The Wayland faults that strike just after a swap (above).
+    struct wl_display* display = glfwWaylandDisplay();
+    if (display != NULL && waylandFault("error")) {
+        struct wl_surface* (*surface)(GLFWwindow*) = NULL;
+        *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
+        wl_surface_set_buffer_scale(surface(window), 0);
+        wl_display_flush(display);
+        FILE* file = fopen(getenv("CORVANE_WAYLAND_FAULT"), "we");
+        if (file != NULL) {
+            fprintf(file, "error on wl_surface#%u\n", wl_proxy_get_id((void*)surface(window)));
+            fclose(file);
+        }
+        faultStage = 2;
+    } else if (display != NULL && waylandFault("swap")) {
+        struct wl_event_queue* queue = wl_display_create_queue(display);
+        wl_display_sync(display);                   // its answer goes to GLFW's queue,
+        wl_display_roundtrip_queue(display, queue); // read in there, not dispatched
+        shutdown(wl_display_get_fd(display), SHUT_RDWR);
+        wl_display_roundtrip_queue(display, queue); // meets the connection's end
+        wl_event_queue_destroy(queue);
+        faultStage = 2;
+    }
     ++frames;
     if (getenv("CORVANE_FRAME_LOG") != NULL) {
         struct timespec now;

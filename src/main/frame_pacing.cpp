@@ -116,6 +116,10 @@ bool waitForNextFrame(FramePacing& pacing) {
     return true;
 } // GCOVR_EXCL_STOP
 
+bool connectionLost(const FramePacing& pacing) {
+    return pacing.display != nullptr && wl_display_get_error(pacing.display) != 0;
+}
+
 void endFramePacing(FramePacing& pacing) {
     if (pacing.frameDone != nullptr) {
         wl_callback_destroy(pacing.frameDone); // GCOVR_EXCL_LINE: Wayland only, as above
@@ -138,6 +142,10 @@ FramePacing paceFrames(GLFWwindow* window) {
 bool waitForNextFrame(FramePacing& pacing) {
     waitWhileMinimised(pacing);
     return true;
+}
+
+bool connectionLost(const FramePacing& /*pacing*/) {
+    return false;
 }
 
 void endFramePacing(FramePacing& /*pacing*/) {}

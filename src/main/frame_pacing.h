@@ -31,5 +31,10 @@ FramePacing paceFrames(GLFWwindow* window);
 // left for it that can no longer be dispatched.
 bool waitForNextFrame(FramePacing& pacing);
 
+// After a buffer swap, before GLFW's poll of events: true when the compositor's connection has
+// failed, whichever read met it (the driver's in the swap, say), since that poll could go round
+// without end on events left for GLFW; always false off Wayland.
+bool connectionLost(const FramePacing& pacing);
+
 // After the frame loop, before glfwTerminate: ends what paceFrames made, in order.
 void endFramePacing(FramePacing& pacing);

@@ -3,6 +3,10 @@
 
 struct FramePacing;
 
+// From now on, a write to a display server that has gone fails instead of raising SIGPIPE, which
+// would end the viewer without a word: what made the write then says so. Call it before glfwInit.
+void failWritesToALostDisplay();
+
 // From now on, an X server that goes away ends the run at once with status 1 and a line on
 // standard output that names its display. Call it once the window is open; a viewer on Wayland
 // (or on Windows) has no X connection, and nothing changes.

@@ -70,6 +70,7 @@ int main() {
     corvane(0, {0.0f, 0.0f, 0.0f, scene::spongeEdge}, scene::spongeDepth);
     std::cout << instances.size() << '\n' << std::flush;
 
+    failWritesToALostDisplay();
     const char* reason = nullptr;
     if (glfwInit() == GLFW_FALSE) {
         glfwGetError(&reason);
@@ -82,7 +83,6 @@ int main() {
     failWhenTheXServerGoes();
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);
-    FramePacing pacing = paceFrames(window);
     // On an EGL context (a Wayland session) GLEW loads every GL function, then finds no GLX
     // display and says so: that status still means the functions are there.
     const GLenum glewStatus = glewInit();
@@ -90,6 +90,8 @@ int main() {
         failStartUp("Corvane could not load the OpenGL functions",
                     reinterpret_cast<const char*>(glewGetErrorString(glewStatus)));
     }
+    // Paced after the last start-up step whose failure ends GLFW: the loop's end ends the pacing.
+    FramePacing pacing = paceFrames(window);
     glEnable(GL_DEPTH_TEST);
     std::cout << "OpenGL version: " << glString(GL_VERSION) << '\n' << std::flush;
     std::cout << "GLSL version: " << glString(GL_SHADING_LANGUAGE_VERSION) << '\n' << std::flush;
@@ -124,6 +126,9 @@ int main() {
             break; // the compositor went away: said below
         }
         glfwSwapBuffers(window);
+        if (connectionLost(pacing)) {
+            break; // the driver's swap met the compositor's end: said below
+        }
         glfwPollEvents();
     }
 
