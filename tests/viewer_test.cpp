@@ -122,7 +122,6 @@ TEST(Viewer, PassesOtherXErrorsOnOnce) {
     // then more events than the one read that meets the error takes in, from another client.
     Display* other = XOpenDisplay(display.name().c_str());
     const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
-    XSync(x, False);
     XGrabServer(other);
     XSync(other, False);
     XMapWindow(x, 1); // no such window
@@ -130,8 +129,7 @@ TEST(Viewer, PassesOtherXErrorsOnOnce) {
     XUngrabServer(other);
     XSync(other, False);
     waitUnread(32);
-    XEvent message{};
-    message.xclient.type = ClientMessage;
+    XEvent message{ClientMessage};
     message.xclient.format = 8;
     for (int i = 0; i < 1000; ++i) {
         XSendEvent(other, window, False, NoEventMask, &message);

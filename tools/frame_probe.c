@@ -327,12 +327,9 @@ void glfwSwapBuffers(GLFWwindow* window) {
         struct wl_surface* (*surface)(GLFWwindow*) = NULL;
         *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
         wl_surface_set_buffer_scale(surface(window), 0);
-        wl_display_flush(display);
-        FILE* file = fopen(getenv("CORVANE_WAYLAND_FAULT"), "we");
-        if (file != NULL) {
-            fprintf(file, "error on wl_surface#%u\n", wl_proxy_get_id((void*)surface(window)));
-            fclose(file);
-        }
+        static int note = -2;
+        appendLine(&note, "CORVANE_WAYLAND_FAULT", "error on wl_surface#%u\n",
+                   wl_proxy_get_id((void*)surface(window)));
         faultStage = 2;
     } else if (display != NULL && waylandFault("swap")) {
         struct wl_event_queue* queue = wl_display_create_queue(display);
