@@ -113,14 +113,20 @@ TEST(Viewer, PassesOtherXErrorsOnOnce) {
     XSetErrorHandler([](Display*, XErrorEvent*) { return ++xErrorsSeen, 0; });
     failWhenTheXServerGoes();
     failWhenTheXServerGoes();
-    const auto waitUnread = [x](int bytes) {
+    const auto waitUnread = [x](int bytes) { // false when they have not come within a minute
+        const double deadline = monotonicSeconds() + 60;
         for (int unread = 0; unread < bytes; ioctl(ConnectionNumber(x), FIONREAD, &unread)) {
             nap();
+            if (monotonicSeconds() > deadline) {
+                return false;
+            }
         }
+        return true;
     };
     // The error arrives first, unread (Xlib reads as it sends: the grab holds the request back);
     // then more events than the one read that meets the error takes in, from another client.
     Display* other = XOpenDisplay(display.name().c_str());
+    ASSERT_NE(other, nullptr);
     const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
     XGrabServer(other);
     XSync(other, False);
@@ -128,14 +134,14 @@ TEST(Viewer, PassesOtherXErrorsOnOnce) {
     XFlush(x);
     XUngrabServer(other);
     XSync(other, False);
-    waitUnread(32);
+    ASSERT_TRUE(waitUnread(32));
     XEvent message{ClientMessage};
     message.xclient.format = 8;
     for (int i = 0; i < 1000; ++i) {
         XSendEvent(other, window, False, NoEventMask, &message);
     }
     XSync(other, False);
-    waitUnread(4096 + 64); // more than libxcb reads at once
+    ASSERT_TRUE(waitUnread(4096 + 64)); // more than libxcb reads at once
     const double start = monotonicSeconds();
     XPending(x);
     EXPECT_LT(monotonicSeconds() - start, 1.0);

@@ -1,7 +1,7 @@
 // The frame probe, a test and benchmark aid preloaded into the viewer: it wraps some of its GLFW,
-// GLEW, GLX, Wayland and socket calls for six jobs, one section each, each switched on by an
-// environment variable (the table is in docs/testing.md): the call log, faults, faults on Wayland,
-// flights, the frame log and pictures.
+// GLEW, GLX, Wayland and socket calls for five jobs, one section each, switched on by environment
+// variables (the table is in docs/testing.md): the call log, faults, faults on Wayland, flights,
+// and the frame log with its pictures.
 #define _GNU_SOURCE // NOLINT(bugprone-reserved-identifier): glibc's own switch
 #include "flight.h" // and with it GLFW's declarations
 #include "scene.h"
@@ -228,6 +228,28 @@ int poll(struct pollfd* fds, nfds_t nfds, int timeout) {
     return real(fds, nfds, timeout);
 }
 
+// Called by the swap's wrapper (below) once the frame is swapped.
+static void waylandFaultAfterSwap(GLFWwindow* window) {
+    struct wl_display* display = glfwWaylandDisplay();
+    if (display != NULL && waylandFault("error")) {
+        struct wl_surface* (*surface)(GLFWwindow*) = NULL;
+        *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
+        wl_surface_set_buffer_scale(surface(window), 0);
+        static int note = -2;
+        appendLine(&note, "CORVANE_WAYLAND_FAULT", "error on wl_surface#%u\n",
+                   wl_proxy_get_id((void*)surface(window)));
+        faultStage = 2;
+    } else if (display != NULL && waylandFault("swap")) {
+        struct wl_event_queue* queue = wl_display_create_queue(display);
+        wl_display_sync(display);                   // its answer goes to GLFW's queue,
+        wl_display_roundtrip_queue(display, queue); // read in there, not dispatched
+        shutdown(wl_display_get_fd(display), SHUT_RDWR);
+        wl_display_roundtrip_queue(display, queue); // meets the connection's end
+        wl_event_queue_destroy(queue);
+        faultStage = 2;
+    }
+}
+
 int glfwWindowShouldClose(GLFWwindow* window) {
     REAL(glfwWindowShouldClose)
     struct ucred compositor;
@@ -321,25 +343,7 @@ void glfwSwapBuffers(GLFWwindow* window) {
         saveFrame(saveTo, frames + 1);
     }
     real(window);
-    // The Wayland faults that strike just after a swap (above).
-    struct wl_display* display = glfwWaylandDisplay();
-    if (display != NULL && waylandFault("error")) {
-        struct wl_surface* (*surface)(GLFWwindow*) = NULL;
-        *(void**)&surface = dlsym(RTLD_DEFAULT, "glfwGetWaylandWindow");
-        wl_surface_set_buffer_scale(surface(window), 0);
-        static int note = -2;
-        appendLine(&note, "CORVANE_WAYLAND_FAULT", "error on wl_surface#%u\n",
-                   wl_proxy_get_id((void*)surface(window)));
-        faultStage = 2;
-    } else if (display != NULL && waylandFault("swap")) {
-        struct wl_event_queue* queue = wl_display_create_queue(display);
-        wl_display_sync(display);                   // its answer goes to GLFW's queue,
-        wl_display_roundtrip_queue(display, queue); // read in there, not dispatched
-        shutdown(wl_display_get_fd(display), SHUT_RDWR);
-        wl_display_roundtrip_queue(display, queue); // meets the connection's end
-        wl_event_queue_destroy(queue);
-        faultStage = 2;
-    }
+    waylandFaultAfterSwap(window);
     ++frames;
     if (getenv("CORVANE_FRAME_LOG") != NULL) {
         struct timespec now;

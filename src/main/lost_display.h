@@ -4,7 +4,8 @@
 struct FramePacing;
 
 // From now on, a write to a display server that has gone fails instead of raising SIGPIPE, which
-// would end the viewer without a word: what made the write then says so. Call it before glfwInit.
+// would end the viewer without a word: GLFW's start-up or an I/O error handler then says so, and
+// the run ends with status 1. Call it before glfwInit.
 void failWritesToALostDisplay();
 
 // From now on, an X server that goes away ends the run at once with status 1 and a line on

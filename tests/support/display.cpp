@@ -34,9 +34,13 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
         throw std::runtime_error("pipe failed");
     }
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const pid_t test = getpid();
     pid_ = fork();
     if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL); // it ends with the test, even one that ends abruptly
+        // It ends with the test, even one that ends abruptly.
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != test) {
+            _exit(1);
+        }
         close(fds[0]);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, STDOUT_FILENO);
