@@ -1,10 +1,11 @@
-// Measures the real viewer in a virtual display with the project's shaders and with the floor
-// shaders (cube placement and a constant colour: the bare cost of the draw), run alternately
-// along fixed flights (bench/flights: a fixed frame delta and scripted keys, so that every run
-// draws the same frames whatever its pace), and prints one table together with the generation
-// benchmark's median. With DATA-FILE, it also writes there each flight's frame times, frame by
+// Measures the real viewer in a virtual display with the project's shaders, the floor shaders
+// (cube placement and a constant colour: the bare cost of the draw) and the limit shaders (each
+// record read, nothing drawn), run in turn along fixed flights (bench/flights: a fixed frame delta
+// and scripted keys, so that every run draws the same frames whatever its pace), and prints one
+// table together with the generation benchmark's median, and ours' place between the limit (0)
+// and the floor (1). With DATA-FILE, it also writes there each flight's frame times, frame by
 // frame (the median over the runs), for a plot.
-// Usage: frame_benchmark [RUNS-PER-PAIR [OUR-SHADER-DIR FLOOR-SHADER-DIR [DATA-FILE]]]
+// Usage: frame_benchmark [RUNS-PER-PAIR [OUR-DIR FLOOR-DIR LIMIT-DIR [DATA-FILE]]]
 #include "flight.h"
 #include "harness.h"
 
@@ -83,8 +84,11 @@ double generationMedian() {
 // NOLINTNEXTLINE(bugprone-exception-escape): a failed measurement may end the tool
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const std::string ourShaders = argc > 3 ? argv[2] : CORVANE_SHADER_DIR;
-    const std::string floorShaders = argc > 3 ? argv[3] : CORVANE_FLOOR_SHADER_DIR;
+    // Ours, the floor and the limit, in that order.
+    const std::vector<std::string> pairs =
+        argc > 4 ? std::vector<std::string>{argv[2], argv[3], argv[4]}
+                 : std::vector<std::string>{CORVANE_SHADER_DIR, CORVANE_BENCH_DIR "/floor",
+                                            CORVANE_BENCH_DIR "/limit"};
     const double generation = generationMedian();
     // The median over the runs of what `of` reads from each.
     const auto medianOf = [](const std::vector<Sample>& samples, const auto& of) {
@@ -95,50 +99,61 @@ int main(int argc, char** argv) {
         }
         return median(values);
     };
-    // Frame by frame, in milliseconds.
-    const auto frameByFrame = [&](const std::vector<Sample>& samples, size_t frame) {
-        return medianOf(samples, [frame](const Sample& s) { return 1000 * s.intervals.at(frame); });
-    };
 
     VirtualDisplay display;
-    std::vector<Sample> ours;
-    std::vector<Sample> floor;
+    std::vector<std::vector<Sample>> all(pairs.size());
     std::string rows;
-    std::ofstream data(argc > 4 ? argv[4] : "/dev/null");
+    std::ofstream data(argc > 5 ? argv[5] : "/dev/null");
     for (const NamedFlight& flight : flights) {
-        std::vector<Sample> oursHere;
-        std::vector<Sample> floorHere;
+        std::vector<std::vector<Sample>> here(pairs.size());
         for (int i = 0; i < runs; ++i) {
-            oursHere.push_back(measure(display, ourShaders, flight));
-            floorHere.push_back(measure(display, floorShaders, flight));
+            for (size_t p = 0; p < pairs.size(); ++p) {
+                here[p].push_back(measure(display, pairs[p], flight));
+            }
         }
-        const double frameOurs = medianOf(oursHere, std::mem_fn(&Sample::frame));
-        const double frameFloor = medianOf(floorHere, std::mem_fn(&Sample::frame));
+        std::vector<double> frame;
+        for (const std::vector<Sample>& samples : here) {
+            frame.push_back(1000 * medianOf(samples, std::mem_fn(&Sample::frame)));
+        }
         char row[200];
-        std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.3f |\n",
-                      flight.name, 1000 * frameOurs, 1000 * frameFloor, frameOurs / frameFloor);
+        std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.1f ms | %.3f |\n",
+                      flight.name, frame[0], frame[1], frame[2],
+                      (frame[0] - frame[2]) / (frame[1] - frame[2]));
         rows += row;
-        data << "# " << flight.name << ": frame, ours (ms), floor (ms)\n";
-        for (size_t k = 0; k < oursHere.front().intervals.size(); ++k) {
-            data << k + warmUpFrames + 1 << ' ' << frameByFrame(oursHere, k) << ' '
-                 << frameByFrame(floorHere, k) << '\n';
+        data << "# " << flight.name << ": frame, ours, floor, limit (ms)\n";
+        for (size_t k = 0; k < here[0].front().intervals.size(); ++k) {
+            data << k + warmUpFrames + 1;
+            for (const std::vector<Sample>& samples : here) {
+                data << ' ' << medianOf(samples, [k](const Sample& s) {
+                    return 1000 * s.intervals.at(k);
+                });
+            }
+            data << '\n';
         }
         data << "\n\n";
-        ours.insert(ours.end(), oursHere.begin(), oursHere.end());
-        floor.insert(floor.end(), floorHere.begin(), floorHere.end());
+        for (size_t p = 0; p < pairs.size(); ++p) {
+            all[p].insert(all[p].end(), here[p].begin(), here[p].end());
+        }
     }
-    const double firstOurs = medianOf(ours, std::mem_fn(&Sample::firstFrame));
-    const double firstFloor = medianOf(floor, std::mem_fn(&Sample::firstFrame));
+    // The median over every run of each pair, in `unit` times what `of` reads.
+    const auto cells = [&](const char* format, double unit, const auto& of) {
+        std::string text;
+        for (const std::vector<Sample>& samples : all) {
+            char cell[40];
+            std::snprintf(cell, sizeof cell, format, unit * medianOf(samples, of));
+            text += cell;
+        }
+        return text;
+    };
 
-    std::printf("| measure (median of %d runs each, alternating) | ours | floor | ours / floor |\n",
+    std::printf("| measure (median of %d runs each, in turn) | ours | floor | limit | ours' place "
+                "(limit 0, floor 1) |\n|---|---|---|---|---|\n",
                 runs);
-    std::printf("|---|---|---|---|\n");
-    std::printf("| generation of the 160000 records | %.2f ms | | |\n", generation);
+    std::printf("| generation of the 160000 records | %.2f ms | | | |\n", generation);
     std::printf("%s", rows.c_str());
-    std::printf("| process start to first frame | %.0f ms | %.0f ms | %.3f |\n", 1000 * firstOurs,
-                1000 * firstFloor, firstOurs / firstFloor);
-    std::printf("| peak resident memory | %.1f MiB | %.1f MiB | |\n",
-                medianOf(ours, std::mem_fn(&Sample::peakRss)),
-                medianOf(floor, std::mem_fn(&Sample::peakRss)));
+    std::printf("| process start to first frame |%s |\n",
+                cells(" %.0f ms |", 1000, std::mem_fn(&Sample::firstFrame)).c_str());
+    std::printf("| peak resident memory |%s |\n",
+                cells(" %.1f MiB |", 1, std::mem_fn(&Sample::peakRss)).c_str());
     return 0;
 }
