@@ -151,7 +151,7 @@ TEST(Viewer, PassesOtherXErrorsOnOnce) {
     XCloseDisplay(other);
 }
 
-TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
+TEST(Viewer, KeepsItsPictureWhenResizedAndWaitsWhenMinimised) {
     ShownViewer viewer;
     ASSERT_TRUE(viewer.show());
     const RgbImage before = viewer.settledScreenshot();
@@ -194,6 +194,24 @@ TEST(Viewer, KeepsItsPictureInTheLowerLeftWhenResized) {
         ASSERT_EQ(after.height, height);
         EXPECT_GE(double(same) / double(inside), 0.995) << width << " x " << height;
         EXPECT_EQ(fog, outside) << width << " x " << height;
+    }
+
+    // Minimised, as a window manager says it in the window's WM_STATE (3 iconic, 1 normal), the
+    // viewer waits for its events before each frame; shown again, it waits no more. A frame begun
+    // before the change may still do as before it.
+    for (const long state : {3L, 1L}) {
+        const long value[] = {state, 0};
+        const Atom wmState = XInternAtom(viewer.display.x(), "WM_STATE", False);
+        XChangeProperty(viewer.display.x(), viewer.window, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(value), 2);
+        XSync(viewer.display.x(), False);
+        long waits[2] = {};
+        for (long& count : waits) {
+            ASSERT_TRUE(viewer.run.waitForFrames(3, viewer.run.framesDrawn()));
+            const std::vector<std::string> calls = viewer.run.setUpCalls();
+            count = std::count(calls.begin(), calls.end(), "glfwWaitEventsTimeout(0.25)");
+        }
+        EXPECT_TRUE(state == 3 ? waits[1] - waits[0] >= 2 : waits[1] == waits[0]) << state;
     }
     closeWindow(viewer.display.x(), viewer.window);
     EXPECT_EQ(viewer.run.waitForExit(exitTimeout), 0) << viewer.run.output() << viewer.run.errors();

@@ -26,14 +26,14 @@ FramePacing paceFrames(GLFWwindow* window);
 // Before a buffer swap: on Wayland, waits until the compositor has shown the last frame, or at
 // most a quarter of a second, which is all a hidden window ever gets; elsewhere, while the window
 // is minimised, waits as long for its events, and otherwise returns at once. `pacing` must stay
-// where it is while its frame is awaited. False when the compositor's connection was lost
-// meanwhile: the frame loop ends then, before GLFW's poll of events, which could spin on events
-// left for it that can no longer be dispatched.
-bool waitForNextFrame(FramePacing& pacing);
+// where it is while its frame is awaited. A connection lost meanwhile ends the wait; the swap
+// after it fails on it too, and connectionLost then tells.
+void waitForNextFrame(FramePacing& pacing);
 
 // After a buffer swap, before GLFW's poll of events: true when the compositor's connection has
-// failed, whichever read met it (the driver's in the swap, say), since that poll could go round
-// without end on events left for GLFW; always false off Wayland.
+// failed, whichever read met it (the frame wait's or the driver's in the swap), since that poll
+// could go round without end on events left for GLFW that can no longer be dispatched; always
+// false off Wayland.
 bool connectionLost(const FramePacing& pacing);
 
 // After the frame loop, before glfwTerminate: ends what paceFrames made, in order.

@@ -122,12 +122,10 @@ int main() {
         drawFrame(program, cached, frame, camera.position, fogColor, mesh.vertexArray,
                   static_cast<GLsizei>(instances.size()));
 
-        if (!waitForNextFrame(pacing)) {
-            break; // the compositor went away: said below
-        }
+        waitForNextFrame(pacing);
         glfwSwapBuffers(window);
         if (connectionLost(pacing)) {
-            break; // the driver's swap met the compositor's end: said below
+            break; // the compositor went away, in the frame wait or the swap: said below
         }
         glfwPollEvents();
     }

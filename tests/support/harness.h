@@ -86,7 +86,7 @@ class ViewerRun : public ProcessRun {
               const std::vector<std::string>& launcher = {});
 
     int framesDrawn() const;
-    // The viewer's context set-up calls as the frame probe logged them, one line each.
+    // The viewer's calls as the frame probe's call log has them, but its clock's, one line each.
     std::vector<std::string> setUpCalls() const;
     // Every value the viewer read from GLFW's clock, in order.
     std::vector<double> clockReadings() const;
