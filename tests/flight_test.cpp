@@ -1,4 +1,4 @@
-// The one reader of flight files, as the frame probe flies them and the frame benchmark counts them.
+// The one reader of flight files, as the frame probe flies them and the benchmark counts them.
 #include "flight.h"
 
 #include "harness.h"

@@ -62,14 +62,15 @@ FramePacing paceFrames(GLFWwindow* window) {
     if (!waylandBuild || (platform != nullptr && platform() != waylandPlatform)) {
         return {window};
     }
-    // GCOVR_EXCL_START: Wayland only, as above, but for the lines marked "run by no check".
-    FramePacing pacing{window};
+    FramePacing pacing{window}; // GCOVR_EXCL_START: Wayland only, as above
     pacing.display = waylandDisplay();
     pacing.queue = wl_display_create_queue(pacing.display);
     pacing.surface = static_cast<wl_surface*>(wl_proxy_create_wrapper(waylandSurface(window)));
     if (pacing.queue == nullptr || pacing.surface == nullptr) {
+        // GCOVR_EXCL_STOP
         endFramePacing(pacing); // GCOVR_EXCL_LINE: run by no check; libwayland fails these only
         return {window};        // GCOVR_EXCL_LINE: run by no check, out of memory
+        // GCOVR_EXCL_START: Wayland only, as above
     }
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pacing.surface), pacing.queue);
     // With a swap interval of 1 the swap itself waits for the compositor's frame callback, which

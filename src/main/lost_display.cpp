@@ -75,9 +75,8 @@ bool reportLostWaylandDisplay(FramePacing& pacing) {
     if (pacing.display == nullptr) {
         return false;
     }
-    // GCOVR_EXCL_START: Wayland only; run by the Wayland check, whichever way it ends the run, but
-    // for the lines marked "run by no check". A protocol error without an object, which no check
-    // sends, takes the same lines as a connection gone.
+    // GCOVR_EXCL_START: Wayland only; run by the Wayland check, whichever way it ends the run. A
+    // protocol error without an object, which no check sends, takes the lines of a connection gone.
     // What the compositor has sent is read without waiting for more: on a connection it has
     // closed, that ends in the connection's end. So a compositor that hangs holds nothing up.
     wl_display* const display = pacing.display;
@@ -96,7 +95,9 @@ bool reportLostWaylandDisplay(FramePacing& pacing) {
     }
     const char* name = std::getenv("WAYLAND_DISPLAY");
     if (name == nullptr) {
+        // GCOVR_EXCL_STOP
         name = "wayland-0"; // GCOVR_EXCL_LINE: run by no check; every check names its compositor
+        // GCOVR_EXCL_START: Wayland only, as above
     }
     std::cout << "Corvane lost its display: the Wayland compositor " << name;
     const wl_interface* object = nullptr;
