@@ -36,8 +36,7 @@ extern int callLog;
         }                                                                                          \
     } while (0)
 
-// Each job's part in the buffer swap, which frame_log.c wraps, and the flight's length in frames
-// (0 without one).
+// Each job's part in the buffer swap, which frame_log.c wraps; the flight's frames (0: none).
 void savePicture(unsigned long frame);
 void waylandFaultAfterSwap(GLFWwindow* window);
 void endFlightAfter(GLFWwindow* window, unsigned long frames);
