@@ -111,9 +111,9 @@ int main(int argc, char** argv) {
                 here[p].push_back(measure(display, pairs[p], flight));
             }
         }
-        std::vector<double> frame;
-        for (const std::vector<Sample>& samples : here) {
-            frame.push_back(1000 * medianOf(samples, std::mem_fn(&Sample::frame)));
+        std::vector<double> frame(pairs.size());
+        for (size_t p = 0; p < pairs.size(); ++p) {
+            frame[p] = 1000 * medianOf(here[p], std::mem_fn(&Sample::frame));
         }
         char row[200];
         std::snprintf(row, sizeof row, "| frame time, %s | %.1f ms | %.1f ms | %.1f ms | %.3f |\n",
