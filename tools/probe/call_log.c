@@ -1,4 +1,5 @@
-// The call log: the viewer's context set-up, as it asked for it, and its waits for events.
+// The call log: the viewer's context set-up, as it asked for it, and its waits for events (its
+// clock's readings are logged where the flight's clock wraps them).
 #include "probe.h"
 
 void glfwWindowHint(int hint, int value) {

@@ -19,6 +19,9 @@
         *(void**)&real = dlsym(RTLD_NEXT, #name);                                                  \
     }
 
+// What the files share stays inside the library, as the viewer's and GLFW's own symbols would not.
+#pragma GCC visibility push(hidden)
+
 // Appends one formatted line to the file named by `variable`, opened on first use (`*log` starts
 // at -2); a log that cannot be opened or written is given up.
 void appendLine(int* log, const char* variable, const char* format, ...);
@@ -41,3 +44,5 @@ void savePicture(unsigned long frame);
 void waylandFaultAfterSwap(GLFWwindow* window);
 void endFlightAfter(GLFWwindow* window, unsigned long frames);
 long flightLength(void);
+
+#pragma GCC visibility pop
