@@ -24,20 +24,11 @@ TEST(Icon, DecodesThePicturesItCanAndNoOtherBytes) {
     EXPECT_EQ(iconImages(corvaneIcon, corvaneIconSize).size(), 5U);
     // One 1 × 1 picture of 32 bits, half-transparent red, in 70 bytes: its entry at 6, its header
     // at 22.
+    const std::tuple<int, unsigned, int> fields[] = {
+        {2, 1, 2},  {4, 1, 2},  {6, 0x0101, 2}, {14, 48, 4}, {18, 22, 4},         {22, 40, 4},
+        {26, 1, 4}, {30, 2, 4}, {34, 1, 2},     {36, 32, 2}, {62, 0x80ff0000, 4}, {66, 0, 4}};
     Bytes good;
-    for (const auto& [at, value, bytes] :
-         std::initializer_list<std::tuple<int, unsigned, int>>{{2, 1, 2},
-                                                               {4, 1, 2},
-                                                               {6, 0x0101, 2},
-                                                               {14, 48, 4},
-                                                               {18, 22, 4},
-                                                               {22, 40, 4},
-                                                               {26, 1, 4},
-                                                               {30, 2, 4},
-                                                               {34, 1, 2},
-                                                               {36, 32, 2},
-                                                               {62, 0x80ff0000, 4},
-                                                               {66, 0, 4}}) {
+    for (const auto& [at, value, bytes] : fields) {
         set(good, at, value, bytes);
     }
     ASSERT_EQ(iconImages(good.data(), good.size()).at(0).rgba, Bytes({0xff, 0, 0, 0x80}));

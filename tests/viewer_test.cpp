@@ -196,9 +196,8 @@ TEST(Viewer, KeepsItsPictureWhenResizedAndWaitsWhenMinimised) {
         EXPECT_EQ(fog, outside) << width << " x " << height;
     }
 
-    // Minimised, as a window manager says it in the window's WM_STATE (3 iconic, 1 normal), the
-    // viewer waits for its events before each frame; shown again, it waits no more. A frame begun
-    // before the change may still do as before it.
+    // Minimised, as a window manager says in WM_STATE (3 iconic, 1 normal), the viewer waits for
+    // events before each frame; shown again, no more. A frame begun before the change may not.
     for (const long state : {3L, 1L}) {
         const long value[] = {state, 0};
         const Atom wmState = XInternAtom(viewer.display.x(), "WM_STATE", False);

@@ -28,9 +28,8 @@ ssize_t sendmsg(int fd, const struct msghdr* message, int flags) {
     return real(fd, message, flags);
 }
 
-typedef struct _XDisplay Display; // NOLINT(bugprone-reserved-identifier): Xlib's own name
-
-static Display* noCurrentDisplay(void) {
+// GLX's answer when no context is current: no display (a Display*, as far as the caller knows).
+static void* noCurrentDisplay(void) {
     return NULL;
 }
 

@@ -33,11 +33,9 @@ int fromOutside(void* function, void* caller);
 // Logs the viewer's call of the wrapped function (`real`): one line ending in a newline.
 extern int callLog;
 #define LOG_CALL(...)                                                                              \
-    do {                                                                                           \
-        if (fromOutside(*(void**)&real, __builtin_return_address(0))) {                            \
-            appendLine(&callLog, "CORVANE_CALL_LOG", __VA_ARGS__);                                 \
-        }                                                                                          \
-    } while (0)
+    (fromOutside(*(void**)&real, __builtin_return_address(0))                                      \
+         ? appendLine(&callLog, "CORVANE_CALL_LOG", __VA_ARGS__)                                   \
+         : (void)0)
 
 // Each job's part in the buffer swap, which frame_log.c wraps; the flight's frames (0: none).
 void savePicture(unsigned long frame);

@@ -19,10 +19,8 @@ static int waylandFault(const char* kind) {
     const char* path = getenv("CORVANE_WAYLAND_FAULT");
     FILE* file = path != NULL && faultStage < 2 ? fopen(path, "re") : NULL;
     char text[8] = "";
-    if (file != NULL && fgets(text, sizeof text, file) == NULL) {
-        text[0] = '\0';
-    }
     if (file != NULL) {
+        text[fread(text, 1, sizeof text - 1, file)] = '\0';
         fclose(file);
     }
     return strncmp(text, kind, strlen(kind)) == 0;
