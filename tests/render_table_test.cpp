@@ -1,4 +1,4 @@
-// The cube mesh table, checked by its geometry rather than against a copy of itself.
+// The cube mesh table, checked by its geometry, not against a copy of itself; and the viewport.
 #include "render/render.h"
 
 #include <glm/geometric.hpp>

@@ -197,7 +197,8 @@ TEST(Viewer, KeepsItsPictureWhenResizedAndWaitsWhenMinimised) {
     }
 
     // Minimised, as a window manager says in WM_STATE (3 iconic, 1 normal), the viewer waits for
-    // events before each frame; shown again, no more. A frame begun before the change may not.
+    // events before each frame; shown again, no more. A frame already under way when the state
+    // changes acts as before, so the count starts 3 frames later.
     for (const long state : {3L, 1L}) {
         const long value[] = {state, 0};
         const Atom wmState = XInternAtom(viewer.display.x(), "WM_STATE", False);
