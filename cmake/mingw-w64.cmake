@@ -1,5 +1,5 @@
 # Cross-builds for 64-bit Windows with Debian's MinGW-w64 (POSIX threads), run under Wine.
-# CORVANE_WINDOWS_DEPS names the prefix holding GLFW, GLEW and GLM built for Windows from Debian's sources.
+# CORVANE_WINDOWS_DEPS names the prefix holding GLFW and GLEW built for Windows, and GLM's headers.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

@@ -1,5 +1,5 @@
 // The icon decoder on the real icon file, on malformed ones, of which it decodes nothing and reads
-// no byte beyond the size it is given, and on every small change of the real file.
+// no byte beyond the size it is given, and on changes of the real file's header and directory.
 #include "main/icon.h"
 
 #include <gtest/gtest.h>

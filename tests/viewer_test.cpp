@@ -1,4 +1,4 @@
-// The real viewer in a virtual display: its report, its window, its picture and how it ends.
+// The real viewer in a virtual display: its report, window, picture and how it ends; its X errors.
 #include "harness.h"
 #include "reference.h"
 

@@ -1,4 +1,4 @@
-// Scene rendering: puts the sponge on the GPU once and draws it every frame.
+// Scene rendering: puts the sponge on the GPU once, fits the viewport and draws it every frame.
 #include "render.h"
 #include "scene.h"
 

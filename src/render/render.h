@@ -1,4 +1,4 @@
-// Scene rendering: the unit-cube mesh, the instance buffer and the per-frame draw.
+// Scene rendering: the unit-cube mesh, the instance buffer, the viewport and the per-frame draw.
 #pragma once
 
 #include "camera/camera.h"
