@@ -93,8 +93,9 @@ std::pair<glm::vec3, float> designColour(const Face& face, const glm::vec3& eye)
     return {glm::mix(glm::vec3(0.74f * (0.3f + 0.7f * diffuse)), fogColour, fog), d};
 }
 
-// The depth of 99.5% of pixels as the reference has it, and the colour of one pixel in 8 × 8 whose
-// face also fills the 4 pixels 3 away diagonally, as the design lights and fogs it, to 1 level.
+// The depth as the reference has it at 99.5% of the pixels whose neighbours lie on their surface,
+// and the colour of one pixel in 8 × 8 whose face also fills the 4 pixels 3 away diagonally, as
+// the design lights and fogs it, to 1 level.
 TEST_F(GlScene, DrawsWhatTheRayCastReferenceSees) {
     const GLuint program = createProgram(std::string(CORVANE_SHADER_DIR) + "/vertex.fs",
                                          std::string(CORVANE_SHADER_DIR) + "/fragment.fs");
