@@ -27,7 +27,7 @@ configure() {
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
-# The version, written once: in the project() line of CMakeLists.txt.
+# The version, written once: in the project() line of CMakeLists.txt (the changelog's must match).
 project_version() {
   sed -n 's/^project(Corvane VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt
 }
@@ -47,15 +47,15 @@ tree_files() {
 # versions (apt checks their signatures), hardened as the viewer is, with the three libraries'
 # licences and the sources' checksums; kept in CORVANE_CACHE (default /var/cache/corvane, or
 # ~/.cache/corvane when that is not writable) under a name drawn from the versions, the flags, the
-# compiler's version and this recipe, and reused while intact; exports their folder as
-# CORVANE_WINDOWS_DEPS.
+# compiler's version, this recipe and its toolchain file, and reused while intact; exports their
+# folder as CORVANE_WINDOWS_DEPS.
 windows_sources=(glfw3=3.3.8-1 glew=2.2.0-4 glm=0.9.9.8+ds-6)
 windows_flags="-O2 -fstack-protector-strong -D_FORTIFY_SOURCE=2"
 windows_deps() {
   local cache=${CORVANE_CACHE:-/var/cache/corvane} key
   mkdir -p "$cache" 2>/dev/null && [ -w "$cache" ] || cache="$HOME/.cache/corvane"
   key=$({ echo "${windows_sources[*]} $windows_flags"; x86_64-w64-mingw32-gcc-posix --version
-    declare -f windows_deps; } | sha256sum)
+    declare -f windows_deps; cat cmake/mingw-w64.cmake; } | sha256sum)
   export CORVANE_WINDOWS_DEPS="$cache/windows-${key:0:16}"
   local deps=$CORVANE_WINDOWS_DEPS
   [ -f "$deps/.ready" ] && [ -f "$deps/sources.checksums" ] && return

@@ -105,8 +105,8 @@ int xErrorsSeen = 0;
 
 // Its handler of X errors passes any error but the server's end on to the handler before it,
 // once, even when set twice (as its own predecessor, it would call itself without end), and with
-// events still unread behind the error, which are no hang-up: after half a second at most, the
-// connection goes on serving them.
+// events still unread behind the error, which are no hang-up: after the handler's half second (a
+// second, for the test), the connection goes on serving them.
 TEST(Viewer, PassesOtherXErrorsOnOnce) {
     const VirtualDisplay display;
     Display* x = display.x();
@@ -197,8 +197,8 @@ TEST(Viewer, KeepsItsPictureWhenResizedAndWaitsWhenMinimised) {
     }
 
     // Minimised, as a window manager says in WM_STATE (3 iconic, 1 normal), the viewer waits for
-    // events before each frame; shown again, no more. A frame already under way when the state
-    // changes acts as before, so the count starts 3 frames later.
+    // events before each frame; shown again, no more. The waits are counted over 3 frames, once 3
+    // have passed since the change: at least 2, as the first may come before the count begins.
     for (const long state : {3L, 1L}) {
         const long value[] = {state, 0};
         const Atom wmState = XInternAtom(viewer.display.x(), "WM_STATE", False);

@@ -45,7 +45,7 @@ void keepFailuresReadable() {
 }
 #endif
 
-// Reports a start-up step that failed, with the reason given (GLFW's own words), and exits.
+// Reports a start-up step that failed, with the reason given (GLFW's or GLEW's words), and exits.
 [[noreturn]] void failStartUp(const char* what, const char* why) {
     std::cout << what << ": " << (why != nullptr ? why : "no reason given") << '\n' << std::flush;
     glfwTerminate();

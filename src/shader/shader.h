@@ -37,8 +37,8 @@ struct ProgramBuild {
 };
 
 // Compiles the vertex file, only then reads and compiles the fragment file, and links the two,
-// stopping at the first step that fails; logs are read as compileStage reads them. After a link
-// the two shader objects are deleted, vertex first.
+// stopping at the first step that fails; logs are read as compileStage reads them. After a
+// successful link the two shader objects are deleted, vertex first.
 ProgramBuild buildProgram(const std::string& vertexPath, const std::string& fragmentPath,
                           GLsizei logSize);
 

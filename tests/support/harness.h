@@ -16,8 +16,8 @@ double monotonicSeconds();
 // A short sleep between two looks at what the harness waits for.
 void nap();
 
-// An Xvfb server of this test's own, and a connection to it. From then on, whatever the test
-// starts sees this display only: never the session's Wayland display or runtime directory.
+// An Xvfb server of this test's own, and a connection to it. From then on, nothing the test starts
+// sees the session's Wayland display or runtime directory; the viewer is given this display.
 class VirtualDisplay {
   public:
     explicit VirtualDisplay(int width = 1280, int height = 1024);

@@ -1,10 +1,10 @@
 // Faults on Wayland, once the file CORVANE_WAYLAND_FAULT names exists, as it says: "gone", the
 // connection ends in the viewer's wait for a frame, just after an answer for GLFW's own queue is
 // read in; "swap", it ends so inside the buffer swap, as when the driver's read meets its end;
-// "error", the compositor ends it for a protocol error (a buffer scale of 0 sent after a swap,
-// read by whichever read comes next), and the probe writes the object it broke into the file;
-// "hang", the compositor stops (SIGSTOP) as the window is to close. Whatever the file, the viewer
-// must have destroyed the queue of its wait before glfwTerminate, or the probe aborts it.
+// "error", the compositor ends it for a protocol error (a buffer scale of 0 sent after a swap, read
+// by whichever read comes next), and the probe writes the object it broke into the file; "hang",
+// the probe closes the window and stops the compositor (SIGSTOP) as it closes. Whatever the file,
+// the probe aborts a viewer that reaches glfwTerminate with its wait's queue alive.
 #include "probe.h"
 
 #include <poll.h>
