@@ -28,7 +28,8 @@ ${copyright_notice}
 ${licence_text}
 
 corvane.exe also holds GLFW, GLEW, GLM and MinGW-w64's runtime and threads library, each under
-its own licence: the notices folder beside it holds their notices.
+its own licence: the notices folder beside it holds their notices. GCC's runtime libraries, also
+in it, ask for none by their exception.
 ")
   set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/licence.txt)
   set(CPACK_GENERATOR ZIP NSIS)

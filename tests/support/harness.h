@@ -140,8 +140,7 @@ std::string windowProperty(Display* x, Window window, const char* name);
 // some frames after its swap, so screenshots are taken a frame apart (at most 30) until two agree.
 RgbImage settledScreenshot(ViewerRun& run, Display* x, Window window);
 
-// The viewer with the project's shaders on a display of its own, its window shown and its
-// first frames drawn.
+// The viewer with the project's shaders on a display of its own.
 struct ShownViewer {
     explicit ShownViewer(const std::map<std::string, std::string>& env = {})
         : run(workDir, display.name(), env) {}
