@@ -47,7 +47,7 @@ tree_files() {
 # versions (apt checks their signatures), hardened as the viewer is, with the three libraries'
 # licences and the sources' checksums; kept in CORVANE_CACHE (default /var/cache/corvane, or
 # ~/.cache/corvane when that is not writable) under a name drawn from the versions, the flags, the
-# compiler's version, this recipe and its toolchain file, and reused while intact; exports their
+# compiler's version, this recipe and its toolchain file, and reused once complete; exports their
 # folder as CORVANE_WINDOWS_DEPS.
 windows_sources=(glfw3=3.3.8-1 glew=2.2.0-4 glm=0.9.9.8+ds-6)
 windows_flags="-O2 -fstack-protector-strong -D_FORTIFY_SOURCE=2"

@@ -2,8 +2,8 @@
 // Places one unit-cube vertex of one sponge cube; a face that cannot be seen goes behind the far
 // plane, where the clipper drops it before any set-up. On a software rasterizer a frame's cost is
 // the triangles that reach set-up and this stage, which runs on one thread: the test is kept to a
-// few vector operations, with no branch and no integer division, and the lighting is left to the
-// fragment stage, which runs only for what is drawn.
+// few vector operations, with no branch and no integer division, and of the lighting only the
+// face's cosine term is worked out here, the rest left to the fragment stage, run for what is drawn.
 //
 // Which faces cannot be seen rests on the sponge's fixed shape: the root cube of edge 300 at the
 // origin split four levels deep, so that every cube is a cell of an 81-cell grid per axis, solid

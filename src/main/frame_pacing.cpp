@@ -8,8 +8,8 @@
 
 namespace {
 
-// A frame that the compositor does not show (the window is hidden, minimised or on another
-// workspace) is drawn after this long: at most four frames a second, and the window's events,
+// A frame that is not shown (on Wayland the window hidden, minimised or on another workspace;
+// elsewhere minimised) is drawn after this long: at most four frames a second, and the window's events,
 // its close request among them, are answered this soon.
 constexpr std::chrono::milliseconds hiddenFrameWait{250};
 

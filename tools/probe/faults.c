@@ -1,7 +1,7 @@
 // Faults of GL, GLX and the display's connection: a GLX with no current display, a GL that GLEW
-// finds no version of, a driver that answers the viewer's glGetString with nothing, as a lost
-// context does, or, once the file CORVANE_BROKEN_PIPE names exists, a display server gone as the
-// viewer writes to it: each socket written to is shut, and the write fails, raising SIGPIPE.
+// finds no version of, a driver answering the viewer's glGetString with nothing, as a lost context
+// does, or, once the file CORVANE_BROKEN_PIPE names exists, a display server gone as the viewer
+// writes: a socket it writes to by writev or sendmsg is shut, and the write fails with SIGPIPE.
 #include "probe.h"
 
 #include <sys/stat.h>
