@@ -1,8 +1,8 @@
 // Flies the real viewer for a while round and round one lap of random key stretches, then closes
 // it. It must keep running throughout and end with status 0, and it must not leak: the lap ends
-// where it began, looking the same way, so from the middle lap to the last the heap in use after
-// each frame of a lap must grow, on average, by less than 256 bytes a frame flown between them. The driver's scene memory, which the resident
-// size shows, rises and falls with the view; the view repeats, and with it the heap.
+// where it began, looking the same way, so the heap after each frame of the last lap may exceed
+// that of the middle lap by under 256 bytes a frame flown between them, on average. The driver's
+// scene memory, which the resident size shows, rises and falls with the view, as the heap does.
 // Usage: long_flight [SECONDS (600)] [SEED (7)]; prints resident size and heap as it goes.
 #include "harness.h"
 

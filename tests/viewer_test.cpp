@@ -166,7 +166,7 @@ TEST(Viewer, KeepsItsPictureWhenResizedAndWaitsWhenMinimised) {
         long outside = 0;
         const long inside = long(std::min(width, 800)) * std::min(height, 600);
         // The window system applies the size when it likes, and a driver may still show a few
-        // frames drawn at the old size: look again, one settled screenshot at a time, until the new one shows.
+        // frames drawn at the old size: take settled screenshots until the new one shows.
         bool shown = false;
         for (int tries = 0; tries < 30 && !shown; ++tries) {
             after = settledScreenshot(viewer.run, viewer.display.x(), viewer.window);

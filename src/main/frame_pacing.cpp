@@ -8,9 +8,9 @@
 
 namespace {
 
-// A frame that is not shown (on Wayland the window hidden, minimised or on another workspace;
-// elsewhere minimised) is drawn after this long: at most four frames a second, and the window's events,
-// its close request among them, are answered this soon.
+// How long a frame that is not shown waits: on Wayland (the window hidden, minimised or on another
+// workspace) it is drawn after this long, at most four a second; elsewhere a minimised window waits
+// as long for its events. Either way its events, its close request among them, are answered in it.
 constexpr std::chrono::milliseconds hiddenFrameWait{250};
 
 // On X11 and Windows the swap paces a shown window, but a minimised one's swap may wait for
