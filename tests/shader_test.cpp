@@ -182,8 +182,8 @@ TEST(Shaders, BuildOrFailWithTheDriversOwnMessage) {
             EXPECT_EQ(listing(dir), before);
             continue;
         }
-        EXPECT_EQ(listing(dir), before);
         EXPECT_EQ(run.waitForExit(60), 1);
+        EXPECT_EQ(listing(dir), before);
         EXPECT_EQ(run.framesDrawn(), 0);
         const std::string output = run.output();
         std::smatch head;

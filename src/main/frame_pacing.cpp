@@ -9,8 +9,8 @@
 namespace {
 
 // How long a frame that is not shown waits: on Wayland (the window hidden, minimised or on another
-// workspace) it is drawn after this long, at most four a second; elsewhere a minimised window waits
-// as long for its events. Either way its events, its close request among them, are answered in it.
+// workspace) it is drawn after this long, at most four a second, its events answered just after;
+// elsewhere a minimised window waits as long for its events, answering them in the wait.
 constexpr std::chrono::milliseconds hiddenFrameWait{250};
 
 // On X11 and Windows the swap paces a shown window, but a minimised one's swap may wait for

@@ -27,7 +27,7 @@ double monotonicSeconds() {
 }
 
 std::string makeTempDir() {
-    // Every directory made here goes when the test process ends.
+    // Every directory made here goes when the test process exits normally.
     static struct Made {
         std::vector<std::string> dirs;
         ~Made() {
