@@ -1,7 +1,7 @@
 // Faults of GL, GLX and the display's connection: a GLX with no current display, a GL that GLEW
 // finds no version of, a driver answering the viewer's glGetString with nothing, as a lost context
 // does, or, once the file CORVANE_BROKEN_PIPE names exists, a display server gone as the viewer
-// writes: a socket it writes to by writev or sendmsg is shut, and the write fails with SIGPIPE.
+// writes: each socket written to by writev or sendmsg is shut, so the write fails.
 #include "probe.h"
 
 #include <sys/stat.h>
