@@ -1,8 +1,8 @@
 // Flies the real viewer for a while round and round one lap of random key stretches, then closes
 // it. It must keep running throughout and end with status 0, and it must not leak: the lap ends
 // where it began, looking the same way, so the heap after each frame of the last lap may exceed
-// that of the middle lap by under 256 bytes a frame flown between them, on average. The driver's
-// scene memory, which the resident size shows, rises and falls with the view, as the heap does.
+// that of the middle lap by under 256 bytes a frame flown between them, on average. The heap is
+// judged, not the resident size: that keeps memory once freed, and moves with the driver's scenes.
 // Usage: long_flight [SECONDS (600)] [SEED (7)]; prints resident size and heap as it goes.
 #include "harness.h"
 
