@@ -46,7 +46,7 @@ in it, ask for none by their exception.
   set(CPACK_NSIS_MUI_ICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
   set(CPACK_NSIS_MUI_UNIICON ${CMAKE_SOURCE_DIR}/data/icons/corvane.ico)
   # A 64-bit installer into the 64-bit Program Files; no build times stored for its files; the
-  # installer's own version information, as corvane.exe has it (in US English).
+  # installer's own version information, in the form corvane.exe has it (in US English).
   set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
   string(APPEND CPACK_NSIS_DEFINES
     "\nVIProductVersion ${PROJECT_VERSION}.0\nVIFileVersion ${PROJECT_VERSION}.0")

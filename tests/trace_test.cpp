@@ -38,7 +38,7 @@ TEST(Viewer, MakesTheGlCallsOfItsDesignWhileEachKeyActsItsOwnWay) {
     ASSERT_TRUE(run.waitForFrames(2));
 
     // Each key pressed in turn and held until the frames drawn since cover its time, then two
-    // frames more, then released until the view stands still: 0.3 s of moving or turning, and
+    // frames more, then released for 3 frames: 0.3 s of moving or turning, and
     // for Up the 1.04 s that reach the pitch limit. Counted in frames, this takes at least 3
     // frames at 1 frame a second and about 300 (1,040 for Up) at 1,000; each wait for a frame
     // gives up after 120 s.

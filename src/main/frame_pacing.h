@@ -36,5 +36,5 @@ void waitForNextFrame(FramePacing& pacing);
 // false off Wayland.
 bool connectionLost(const FramePacing& pacing);
 
-// After the frame loop, before glfwTerminate: ends what paceFrames made, in order.
+// After the frame loop, before glfwTerminate: ends the frame callback and what paceFrames made.
 void endFramePacing(FramePacing& pacing);

@@ -66,7 +66,7 @@ int main() {
     keepFailuresReadable();
 #endif
     // The sponge is generated before the window exists. Each report line is flushed as it is
-    // written, so that a pipe has it at once, before the window opens.
+    // written, so that a pipe has it at once: the count before the window opens.
     corvane(0, {0.0f, 0.0f, 0.0f, scene::spongeEdge}, scene::spongeDepth);
     std::cout << instances.size() << '\n' << std::flush;
 
