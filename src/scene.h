@@ -1,4 +1,4 @@
-// The scene's fixed numbers, one home each: the view's size, the sponge's size, the fog colour,
+// Fixed numbers of the scene, one home each: the view's size, the sponge's size, the fog colour,
 // the camera's start, speeds and pitch limit. The view's size is also readable from C (the frame
 // probe).
 #pragma once
