@@ -122,7 +122,7 @@ make_root() {
   mkdir -p "$(dirname "$1")"
   debootstrap --variant=minbase ${3:+--arch="$3"} "$2" "$1" "$mirror" "$script" >"$1.log" 2>&1 ||
     { tail -n 20 "$1.log"; exit 1; }
-  # The archive's copy of a suite still in testing can be older than the date its Release file
+  # The archive's copy of a suite still in testing can be kept past the date its Release file
   # says it is good until, which a real testing machine, kept up to date, never sees: apt in this
   # root alone takes it all the same.
   [ "$2" != forky ] ||

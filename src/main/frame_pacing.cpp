@@ -74,7 +74,7 @@ FramePacing paceFrames(GLFWwindow* window) {
     }
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(pacing.surface), pacing.queue);
     // With a swap interval of 1 the swap itself waits for the compositor's frame callback, which
-    // a hidden window never gets: the loop would stand still, its close request unanswered. So
+    // a hidden window never gets: under GLFW 3.3 and 3.4 the loop would stand still. So
     // the swap waits for nothing, and waitForNextFrame waits in its place, for a while only.
     glfwSwapInterval(0);
     return pacing;
