@@ -13,7 +13,7 @@ extern "C" {
 
 struct Flight {
     double delta;        // seconds a frame
-    long frames;         // 0: no flight (no file, no delta line or no frame)
+    long frames;         // 0: no flight (no file, or no delta line)
     unsigned char* keys; // per frame, the keys held: bit i for flightKeys[i]; free() it
 };
 

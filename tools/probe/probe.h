@@ -19,7 +19,7 @@
         *(void**)&real = dlsym(RTLD_NEXT, #name);                                                  \
     }
 
-// What the files share stays inside the library, as the viewer's and GLFW's own symbols would not.
+// What these files share stays inside the library, as the viewer's and GLFW's own would not.
 #pragma GCC visibility push(hidden)
 
 // Appends one formatted line to the file named by `variable`, opened on first use (`*log` starts
