@@ -18,9 +18,10 @@ struct IconImage {
 extern const std::uint8_t corvaneIcon[];
 extern const std::size_t corvaneIconSize;
 
-// The uncompressed 32-bit pictures of an icon file (.ico), in the file's order. Pictures stored
-// otherwise (PNG, fewer bits), any entry that does not fit inside the file and any whose size
-// is not the one its directory entry gives are left out.
+// The plain 32-bit bitmaps (a 40-byte header, no compression) of an icon file (.ico), in the
+// file's order; none from a file whose header is not an icon's. Pictures stored otherwise, any
+// entry that does not fit inside the file and any whose size is not its directory entry's are left
+// out.
 std::vector<IconImage> iconImages(const std::uint8_t* file, std::size_t size);
 
 // Gives the window the pictures of data/icons/corvane.ico, built into the program. A window
