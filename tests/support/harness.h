@@ -111,7 +111,7 @@ std::string workDirWithShaders(const std::string& shaderDir = CORVANE_SHADER_DIR
 
 struct GLFWwindow;
 // The viewer's own window and context (its openWindow) on `display`, opened in the test process,
-// made current and with GLEW loaded; null, with a test failure, when a step fails.
+// made current and with GLEW loaded; null when a step fails; a test failure on any error.
 GLFWwindow* openViewerContext(const std::string& display, bool visible = true);
 
 // The driver's own answers, asked apart from the viewer in a hidden window and context of the

@@ -29,8 +29,8 @@ struct Face {
 };
 
 // Eye-space depth (distance along the view axis) per pixel of the 800 × 600 view, or +infinity
-// where the ray leaves the sponge without a hit, and the face hit. Row 0 is the bottom row, as
-// OpenGL reads pixels back.
+// where the ray hits nothing between the near and far planes, and the face hit. Row 0 is the bottom
+// row, as OpenGL reads pixels back.
 struct DepthImage {
     std::vector<float> depth;    // along the view axis
     std::vector<float> distance; // from the eye, along the ray
@@ -55,6 +55,6 @@ struct Agreement {
 Agreement compareDepth(const DepthImage& reference, const std::vector<float>& depthBuffer);
 
 // Compares a screenshot's lower-left 800 × 600 with the reference: a cube well inside the fog must
-// differ from the fog colour, and a ray that misses or goes past the fog end must show the fog
+// differ from the fog colour, and a ray that misses or goes well past the fog end must show the fog
 // colour, to 1 level.
 Agreement compareCoverage(const DepthImage& reference, const RgbImage& screenshot);
